@@ -2,7 +2,14 @@
 //
 // Only http:// and https:// addresses are fetched, also across redirects;
 // proxy settings come from the environment (http_proxy, https_proxy,
-// no_proxy), as the system's preconfigured proxy.
+// no_proxy), as the system's preconfigured proxy. Spaces, control characters
+// and non-ASCII bytes in an address are sent percent-encoded.
+//
+// No server can hold a caller forever: connecting gives up after 15 s, and a
+// transfer that moves less than 1 byte/s for 30 s fails.
+//
+// A session may be used from several threads at once; each response belongs
+// to one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +22,7 @@ namespace platform {
 
 struct UrlParts {
   std::string scheme;  // "http" or "https"
-  std::string host;
+  std::string host;    // as written; an IPv6 address keeps its brackets
   uint16_t port = 0;   // the explicit port, or the scheme's default
   std::string path;    // "/" when the address has none
   std::string query;   // without the '?'; empty when none
@@ -40,6 +47,7 @@ class HttpResponse {
   // The status code as text, e.g. "200".
   virtual std::string StatusText() const = 0;
   // The Content-Length header's text; false when the response has none.
+  // After redirects, both describe the final response.
   virtual bool ContentLengthText(std::string* text) const = 0;
   // Waits for body bytes and copies up to `capacity` of them. `*got` = 0 with
   // a true result means the body is complete. False on a transfer error.
@@ -55,9 +63,10 @@ class HttpSession {
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
-  // Sends a GET and waits for the status line and headers. Null when the
-  // address is not http(s), the server cannot be reached, or the exchange
-  // fails before the headers are complete. Any status is a response.
+  // Sends a GET and waits for the status line and headers. Redirects are
+  // followed (at most 10), only to http(s). Null when the address is not
+  // http(s), the server cannot be reached, a redirect leads elsewhere, or the
+  // exchange fails before the headers are complete. Any status is a response.
   std::unique_ptr<HttpResponse> Open(const std::string& url, const HttpRequestOptions& options = {});
 
  private:
