@@ -282,7 +282,10 @@ std::vector<std::string> CCatalogueDoc::GetCategoryNames() {
 
 bool CCatalogueDoc::ParseError(std::string* description) const {
   if (!document_ || !document_->Error()) return false;
-  *description = std::string(document_->ErrorDesc()) + " at line " + std::to_string(document_->ErrorRow()) +
-                 ", column " + std::to_string(document_->ErrorCol());
+  *description = document_->ErrorDesc();
+  if (document_->ErrorRow() > 0) {
+    *description += " (line " + std::to_string(document_->ErrorRow()) + ", column " +
+                    std::to_string(document_->ErrorCol()) + ")";
+  }
   return true;
 }

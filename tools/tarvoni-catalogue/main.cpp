@@ -1,0 +1,160 @@
+// tarvoni-catalogue: reads and writes the player's scrambled catalogue file.
+//
+//   unpack FILE                               prints the plain XML
+//   pack XML OUT                              writes XML scrambled to OUT
+//   ls FILE                                   lists version, end marker, categories and tracks
+//   set-time FILE CATEGORY TITLE SECONDS      records a track's duration, as the player does
+//
+// Exit status: 0 done, 1 the work failed (message on stderr), 2 bad arguments.
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_doc.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+constexpr char kUsageText[] =
+    "usage: tarvoni-catalogue unpack FILE\n"
+    "       tarvoni-catalogue pack XML OUT\n"
+    "       tarvoni-catalogue ls FILE\n"
+    "       tarvoni-catalogue set-time FILE CATEGORY TITLE SECONDS\n"
+    "\n"
+    "  unpack    print the plain XML of the scrambled catalogue FILE\n"
+    "  pack      scramble the catalogue text XML into the file OUT (replaced whole)\n"
+    "  ls        list the version, the end marker and every category with its tracks\n"
+    "  set-time  set the time of the track TITLE in CATEGORY to SECONDS, as mm:ss\n";
+
+int Usage(const char* problem = nullptr) {
+  if (problem) std::fprintf(stderr, "tarvoni-catalogue: %s\n", problem);
+  std::fputs(kUsageText, stderr);
+  return kUsage;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tarvoni-catalogue: %s\n", message.c_str());
+  return kFailed;
+}
+
+int CannotRead(const std::string& path) {
+  return Fail(platform::PathExists(path) ? path + ": cannot be read" : path + ": no such file");
+}
+
+// Loads `path` into `document`; on failure prints why and returns false.
+bool Load(const std::string& path, bool scrambled, CCatalogueDoc* document) {
+  if (!document->LoadFile(path, scrambled)) {
+    CannotRead(path);
+    return false;
+  }
+  std::string problem;
+  if (document->ParseError(&problem)) {
+    Fail(path + ": not a readable catalogue: " + problem +
+         (scrambled ? "; is it a plain XML file rather than a scrambled one?" : ""));
+    return false;
+  }
+  return true;
+}
+
+std::string Scrambled(std::string bytes) {
+  CCatalogueDoc::ScrambleBytes(bytes.data(), bytes.size(), bytes.data(), catalogue::kCatalogueKey);
+  return bytes;
+}
+
+int Unpack(const std::string& path) {
+  CCatalogueDoc document;
+  if (!Load(path, true, &document)) return kFailed;
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, &bytes)) return CannotRead(path);
+  std::string plain = Scrambled(std::move(bytes));
+  if (std::fwrite(plain.data(), 1, plain.size(), stdout) != plain.size() || std::fflush(stdout) != 0) {
+    return Fail("cannot write to standard output");
+  }
+  return 0;
+}
+
+int Pack(const std::string& xmlPath, const std::string& outPath) {
+  CCatalogueDoc document;
+  if (!Load(xmlPath, false, &document)) return kFailed;
+  if (!document.HasEndMarker()) {
+    std::fprintf(stderr,
+                 "tarvoni-catalogue: warning: %s has no <end/> after the catalogue; "
+                 "the player's update never installs such a file\n",
+                 xmlPath.c_str());
+  }
+  std::string bytes;
+  if (!platform::ReadWholeFile(xmlPath, &bytes)) return CannotRead(xmlPath);
+  if (!platform::ReplaceFileContents(outPath, Scrambled(std::move(bytes)))) return Fail(outPath + ": cannot be written");
+  return 0;
+}
+
+int List(const std::string& path) {
+  CCatalogueDoc document;
+  if (!Load(path, true, &document)) return kFailed;
+  std::printf("version: %d\n", document.GetVersion());
+  std::printf("end marker: %s\n", document.HasEndMarker() ? "yes" : "no");
+  for (const std::string& category : document.GetCategoryNames()) {
+    std::string maker, desc;
+    document.GetCategoryInfo(category, &maker, &desc);
+    std::printf("category: %s\n  maker: %s\n  desc: %s\n", category.c_str(), maker.c_str(), desc.c_str());
+    std::string title, src, time;
+    for (int index = 0; document.GetTrackAt(category, index, &title, &src, &time); ++index) {
+      std::printf("  %d\t%s\t%s\t%s\n", index + 1, time.empty() ? "--:--" : time.c_str(), title.c_str(), src.c_str());
+    }
+  }
+  return std::fflush(stdout) == 0 ? 0 : Fail("cannot write to standard output");
+}
+
+// A whole number of seconds, digits only, within int's range.
+bool ReadSeconds(const std::string& text, int* seconds) {
+  if (text.empty() || text.size() > 10) return false;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value > INT_MAX) return false;
+  *seconds = static_cast<int>(value);
+  return true;
+}
+
+int SetTime(const std::string& path, const std::string& category, const std::string& title,
+            const std::string& secondsText) {
+  int seconds = 0;
+  if (!ReadSeconds(secondsText, &seconds)) return Usage(("SECONDS must be a whole number: " + secondsText).c_str());
+  CCatalogueDoc document;
+  if (!Load(path, true, &document)) return kFailed;
+  std::string maker, desc;
+  if (!document.GetCategoryInfo(category, &maker, &desc)) return Fail(path + ": no category \"" + category + "\"");
+  switch (document.SetTrackTime(category, title, seconds)) {
+    case TrackTimeResult::kSaved:
+      return 0;
+    case TrackTimeResult::kNoSuchTrack:
+      return Fail(path + ": no track \"" + title + "\" in category \"" + category + "\"");
+    case TrackTimeResult::kNotSaved:
+      break;
+  }
+  return Fail(path + ": cannot be written; it is unchanged");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  const std::string& command = args[0];
+  if (command == "unpack" && args.size() == 2) return Unpack(args[1]);
+  if (command == "pack" && args.size() == 3) return Pack(args[1], args[2]);
+  if (command == "ls" && args.size() == 2) return List(args[1]);
+  if (command == "set-time" && args.size() == 5) return SetTime(args[1], args[2], args[3], args[4]);
+  if (command == "-h" || command == "--help" || command == "help") {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  bool known = command == "unpack" || command == "pack" || command == "ls" || command == "set-time";
+  return Usage(known ? ("wrong number of arguments for " + command).c_str() : ("unknown command: " + command).c_str());
+}
