@@ -1,0 +1,137 @@
+// The decode thread: plays each track from the growing cache file, one piece
+// of at most 1 KiB at a time, through the decoder into the output's ring
+// buffer, and ends it once the download is complete, read and heard.
+#include <algorithm>
+
+#include "engine/engine_threads.h"
+
+namespace engine {
+namespace {
+
+constexpr uint32_t kPieceBytes = 1024;
+constexpr uint32_t kDataPollMs = 100;
+// How often the end of a track looks at its stop request while the output
+// plays out.
+constexpr uint32_t kPlayOutPollMs = 5;
+
+class TrackPlay {
+ public:
+  TrackPlay(PlaybackState& state, CPlayback& playback) : state_(state), playback_(playback) {}
+
+  void Run() {
+    CPlayback& p = playback_;
+    p.player.SetEventSink(state_.eventSink);
+    p.decoder.Init();
+    p.player.Init(p.sampleRate);
+    file_ = p.file.load();
+    if (file_) {
+      p.player.Play();
+      if (ReadToEnd() && PlayOut()) Raise(kEventTrackEnd, 0);
+    }
+    TearDown();
+  }
+
+ private:
+  // Follows the cache file until the download is complete and all of it was
+  // decoded. False when a stop request or a failing read ended it first.
+  bool ReadToEnd() {
+    uint8_t piece[kPieceBytes];
+    uint32_t position = 0;
+    for (;;) {
+      if (playback_.seekOffset.load() > 0) {
+        const int32_t seek = playback_.seekOffset.exchange(0);
+        if (seek > 0) position = static_cast<uint32_t>(seek);
+      }
+      // Done first: once it is set, `downloaded` is final.
+      const bool done = playback_.downloadDone.load(std::memory_order_acquire);
+      const uint32_t downloaded = playback_.downloaded.load(std::memory_order_acquire);
+      if (position >= downloaded) {
+        if (Stopped()) return false;
+        if (done) return FinishDecoding();
+        platform::SleepMs(kDataPollMs);
+        continue;
+      }
+      // The last byte of a download still running may belong to a write in
+      // progress elsewhere; once the download is done, everything is read.
+      const int64_t available = int64_t{downloaded} - position - (done ? 0 : 1);
+      if (available <= 0) {
+        if (Stopped()) return false;
+        platform::SleepMs(kDataPollMs);
+        continue;
+      }
+      size_t got = 0;
+      if (!file_->ReadAt(position, piece, std::min<int64_t>(available, kPieceBytes), &got)) return false;
+      if (got == 0) continue;
+      position += static_cast<uint32_t>(got);
+      if (Stopped()) return false;
+      playback_.decoder.Feed(piece, static_cast<uint32_t>(got));
+      if (!DecodeFed()) return false;
+    }
+  }
+
+  // libmad decodes a frame only once it sees what follows it: the end of
+  // the input lets the last frame out.
+  bool FinishDecoding() {
+    playback_.decoder.FeedEnd();
+    return DecodeFed();
+  }
+
+  // Decodes every whole frame fed so far into the ring buffer.
+  bool DecodeFed() {
+    CPlayback& p = playback_;
+    while (p.decoder.Decode(p.pcm, &p.pcmBytes) == CMp3Decoder::kFrame) {
+      if (Stopped()) return false;
+      uint32_t written = 0;
+      while (written < p.pcmBytes) {
+        if (Stopped()) return false;
+        written += p.player.Write(p.pcm + written, p.pcmBytes - written);
+      }
+    }
+    return true;
+  }
+
+  // Marks the end of the track's PCM and waits until the output has played
+  // it all, so that the track is heard to its end.
+  bool PlayOut() {
+    Ring_Buffer& ring = playback_.player.RingBuffer();
+    ring.FlushPartial();
+    ring.SetEnd();
+    while (!playback_.player.HasPlayedOut()) {
+      if (Stopped()) return false;
+      platform::SleepMs(kPlayOutPollMs);
+    }
+    return true;
+  }
+
+  void TearDown() {
+    playback_.decoder.Finish();
+    playback_.file.store(nullptr);
+    file_.reset();
+    playback_.player.Close();
+  }
+
+  bool Stopped() const { return state_.stopDecode || playback_.superseded || state_.shutdown; }
+
+  void Raise(int event, uint32_t value) const {
+    if (state_.eventSink) state_.eventSink(event, value);
+  }
+
+  PlaybackState& state_;
+  CPlayback& playback_;
+  std::shared_ptr<platform::File> file_;
+};
+
+}  // namespace
+
+void DecodeThreadProc(PlaybackState& state) {
+  for (;;) {
+    state.decodeSemaphore.Wait();
+    if (state.shutdown) return;
+    std::shared_ptr<CPlayback> playback = state.decodeTarget.exchange(nullptr);
+    state.stopDecode = false;
+    if (!playback || playback->superseded) continue;
+    TrackPlay(state, *playback).Run();
+  }
+}
+
+}  // namespace engine

@@ -1,0 +1,107 @@
+#include "reference_decode.h"
+
+#include <mad.h>
+
+#include <algorithm>
+
+#include "engine/mp3_decoder.h"
+
+namespace enginetest {
+namespace {
+
+int16_t Round(mad_fixed_t sample) {
+  int64_t x = int64_t{sample} + (1 << 12);
+  x = std::clamp<int64_t>(x, -MAD_F_ONE, MAD_F_ONE - 1);
+  return static_cast<int16_t>(x >> 13);
+}
+
+}  // namespace
+
+std::vector<int16_t> ReferenceDecode(const std::string& mp3) {
+  std::vector<unsigned char> input(mp3.begin(), mp3.end());
+  input.resize(input.size() + MAD_BUFFER_GUARD, 0);
+  mad_stream stream;
+  mad_frame frame;
+  mad_synth synth;
+  mad_stream_init(&stream);
+  mad_frame_init(&frame);
+  mad_synth_init(&synth);
+  mad_stream_buffer(&stream, input.data(), input.size());
+  std::vector<int16_t> pcm;
+  for (;;) {
+    if (mad_frame_decode(&frame, &stream) != 0) {
+      if (MAD_RECOVERABLE(stream.error)) continue;
+      break;
+    }
+    mad_synth_frame(&synth, &frame);
+    for (unsigned i = 0; i < synth.pcm.length; ++i) {
+      const int16_t left = Round(synth.pcm.samples[0][i]);
+      pcm.push_back(left);
+      pcm.push_back(synth.pcm.channels == 2 ? Round(synth.pcm.samples[1][i]) : left);
+    }
+  }
+  mad_synth_finish(&synth);
+  mad_frame_finish(&frame);
+  mad_stream_finish(&stream);
+  return pcm;
+}
+
+std::vector<int16_t> DecodeInPieces(const std::string& mp3, size_t pieceBytes) {
+  engine::CMp3Decoder decoder;
+  decoder.Init();
+  std::string out;
+  uint8_t pcm[engine::CMp3Decoder::kMaxFrameBytes];
+  uint32_t count = 0;
+  auto decodeFed = [&] {
+    while (decoder.Decode(pcm, &count) == engine::CMp3Decoder::kFrame) out.append(reinterpret_cast<char*>(pcm), count);
+  };
+  const auto* bytes = reinterpret_cast<const uint8_t*>(mp3.data());
+  for (size_t at = 0; at < mp3.size(); at += pieceBytes) {
+    decoder.Feed(bytes + at, static_cast<uint32_t>(std::min(pieceBytes, mp3.size() - at)));
+    decodeFed();
+  }
+  decoder.FeedEnd();
+  decodeFed();
+  decoder.Finish();
+  return Samples(out);
+}
+
+std::vector<int16_t> Samples(const std::string& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  }
+  return samples;
+}
+
+std::string SilentFrames(int count, bool mono) {
+  // Sync, MPEG 1, Layer III, no CRC; 128 kbit/s, 44.1 kHz, no padding: 417 bytes.
+  std::string frame(417, '\0');
+  frame[0] = '\xFF';
+  frame[1] = '\xFB';
+  frame[2] = '\x90';
+  frame[3] = mono ? '\xC0' : '\x00';
+  std::string frames;
+  for (int i = 0; i < count; ++i) frames += frame;
+  return frames;
+}
+
+std::string Id3v2Tag(size_t bytes) {
+  const size_t body = bytes - 10;
+  std::string tag = "ID3";
+  tag += '\x03';
+  tag += '\x00';
+  tag += '\x00';
+  for (int shift = 21; shift >= 0; shift -= 7) tag += static_cast<char>((body >> shift) & 0x7F);
+  tag += std::string("TIT2") + std::string("\x00\x00\x00\x06\x00\x00", 6) + std::string("\x00Title", 6);
+  tag.resize(bytes, '\0');
+  return tag;
+}
+
+std::string Id3v1Tag() {
+  std::string tag = "TAG" + std::string("Title");
+  tag.resize(128, '\0');
+  return tag;
+}
+
+}  // namespace enginetest

@@ -1,0 +1,31 @@
+// Independent decodes to compare the engine's output with.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+// libmad's own synthesis of a whole MP3 (guard bytes appended), each sample
+// rounded to 16 bits without dither, mono duplicated: interleaved stereo.
+// Frames libmad reports recoverable errors for are skipped.
+std::vector<int16_t> ReferenceDecode(const std::string& mp3);
+
+// The engine's decoder fed `mp3` in pieces of `pieceBytes`, then the end of
+// the input: interleaved stereo.
+std::vector<int16_t> DecodeInPieces(const std::string& mp3, size_t pieceBytes);
+
+// Little-endian 16-bit samples of a byte string.
+std::vector<int16_t> Samples(const std::string& bytes);
+
+// Hand-made MPEG 1 Layer III frames (44.1 kHz, 128 kbit/s) whose side
+// information and main data are all zero: they decode to digital silence.
+std::string SilentFrames(int count, bool mono);
+
+// An ID3v2.3 tag of exactly `bytes` bytes (header and padding) and an ID3v1
+// tag of 128 bytes.
+std::string Id3v2Tag(size_t bytes);
+std::string Id3v1Tag();
+
+}  // namespace enginetest
