@@ -341,12 +341,14 @@ void TestHttpServer::ServeConnection(Connection* connection) {
   std::string head;
   RecordedRequest request;
   if (ReadRequestHead(fd, &head) && ParseRequest(head, &request)) {
+    uint64_t releasesSoFar = 0;
     {
       std::lock_guard lock(mutex_);
       requests_.push_back(request);
+      releasesSoFar = releases_;
     }
     changed_.notify_all();
-    Respond(fd, request);
+    Respond(fd, request, releasesSoFar);
   }
   std::lock_guard lock(mutex_);
   close(fd);
@@ -364,10 +366,9 @@ TestHttpServer::Resource TestHttpServer::TakeResource(const std::string& path) {
   return taken;
 }
 
-bool TestHttpServer::WaitForRelease() {
+bool TestHttpServer::WaitForRelease(uint64_t releasesSoFar) {
   std::unique_lock lock(mutex_);
-  uint64_t seen = releases_;
-  changed_.wait(lock, [&] { return stopping_ || releases_ != seen; });
+  changed_.wait(lock, [&] { return stopping_ || releases_ != releasesSoFar; });
   return !stopping_;
 }
 
@@ -376,9 +377,9 @@ bool TestHttpServer::Pause(int ms) {
   return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_; });
 }
 
-void TestHttpServer::Respond(int fd, const RecordedRequest& request) {
+void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t releasesSoFar) {
   Resource resource = TakeResource(request.path);
-  if (resource.fault == Fault::kStallHeaders && !WaitForRelease()) return;
+  if (resource.fault == Fault::kStallHeaders && !WaitForRelease(releasesSoFar)) return;
 
   std::string headers = "Connection: close\r\n";
   if (resource.fault == Fault::kStatus || (!resource.body && resource.redirectStatus == 0)) {
@@ -426,7 +427,7 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request) {
     CloseGracefully(fd);
     return;
   }
-  if (resource.fault == Fault::kStall && !WaitForRelease()) return;
+  if (resource.fault == Fault::kStall && !WaitForRelease(releasesSoFar)) return;
 
   size_t toSend = length;
   if (resource.fault == Fault::kShortBody || resource.fault == Fault::kResetAfter) {

@@ -68,7 +68,7 @@ class TestHttpServer {
   // Requests for `path` misbehave as `fault` says (see Fault for `amount`):
   // the next `times` requests, or every one when `times` is 0. kNone ends it.
   void Inject(const std::string& path, Fault fault, size_t amount = 0, size_t times = 0);
-  // Lets every connection that is stalled now go on with its response.
+  // Lets every request recorded so far go on past its stall.
   void ReleaseStalls();
 
   std::vector<RecordedRequest> Requests() const;
@@ -94,11 +94,13 @@ class TestHttpServer {
 
   void AcceptLoop();
   void ServeConnection(Connection* connection);
-  void Respond(int fd, const RecordedRequest& request);
+  // `releasesSoFar`: the ReleaseStalls() count when the request was recorded.
+  void Respond(int fd, const RecordedRequest& request, uint64_t releasesSoFar);
   // The resource for `path` with one use of a counted fault taken.
   Resource TakeResource(const std::string& path);
-  // Waits for the next ReleaseStalls(); false when the server stops first.
-  bool WaitForRelease();
+  // Waits for a ReleaseStalls() after the first `releasesSoFar`; false when
+  // the server stops first.
+  bool WaitForRelease(uint64_t releasesSoFar);
   // Sleeps up to `ms`; false when the server stops first.
   bool Pause(int ms);
   void JoinFinishedConnections();
