@@ -1,0 +1,208 @@
+// brelix-info [--json] LOCATION...
+//
+// Prints what Brelix finds in each MPEG audio file or URL: the six figures
+// the library exports, the tags, the first frame and the VBR header. A
+// location beginning with "http" or "www" (any case) is a URL, as the player
+// decides. Exit status 1 when any location cannot be inspected.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "lame_tag.h"
+#include "mpa_file_info.h"
+
+namespace {
+
+bool IsUrl(const char* location) {
+  return strncasecmp(location, "http", 4) == 0 || strncasecmp(location, "www", 3) == 0;
+}
+
+const char* MpegVersionText(const CMPAHeader& header) {
+  switch (header.version) {
+    case CMPAHeader::kMpeg1: return "1";
+    case CMPAHeader::kMpeg2: return "2";
+    default: return "2.5";
+  }
+}
+
+const char* LayerText(const CMPAHeader& header) {
+  static const char* const kLayers[] = {"I", "II", "III"};
+  return kLayers[header.layer];
+}
+
+const char* ChannelModeText(const CMPAHeader& header) {
+  static const char* const kModes[] = {"stereo", "joint stereo", "dual channel", "single channel"};
+  return kModes[header.channelMode];
+}
+
+std::vector<const CTag*> TagsOf(const CMPAFileInfo& info) {
+  std::vector<const CTag*> tags;
+  uint32_t index = 0;
+  while (const CTag* tag = info.GetTagList().GetNextTag(index)) tags.push_back(tag);
+  return tags;
+}
+
+// A JSON string: valid UTF-8 passes through, any other byte stands for the
+// Latin-1 character of that value.
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
+    if (!valid || c < 0x20 || c == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+      i += 1;
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+      i += 1;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out + "\"";
+}
+
+// A version as a number: 2.4, 3.97; null when it is not finite.
+std::string JsonVersion(float version) {
+  if (version != version || version - version != 0) return "null";
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(version));
+  return text;
+}
+
+// Printable text of the bytes of an encoder string.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      out += escape;
+    }
+  }
+  return out;
+}
+
+void PrintJson(const char* location, const CMPAFileInfo& info) {
+  std::printf("{\"location\":%s,\"ok\":true,\"seconds\":%u,\"sample_rate\":%u,\"frames_begin\":%u,"
+              "\"frames_end\":%u,\"all_frames_size\":%u,\"bytes_per_sec\":%u,\"tags\":[",
+              JsonString(location).c_str(), info.GetMusicTime(), info.GetSampleRate(), info.GetFramesBegin(),
+              info.GetFramesEnd(), info.GetAllFramesSize(), info.GetBytesOneSec());
+  const char* separator = "";
+  for (const CTag* tag : TagsOf(info)) {
+    std::printf("%s{\"name\":%s,\"version\":%s,\"offset\":%u,\"size\":%u}", separator,
+                JsonString(tag->GetName()).c_str(), JsonVersion(tag->GetVersion()).c_str(), tag->GetOffset(),
+                tag->GetSize());
+    separator = ",";
+  }
+  const CMPAFrame& frame = info.GetFirstFrame();
+  const CMPAHeader& header = frame.GetHeader();
+  std::printf("],\"first_frame\":{\"mpeg_version\":\"%s\",\"layer\":%d,\"bitrate\":%u,\"sample_rate\":%u,"
+              "\"channel_mode\":\"%s\",\"offset\":%u,\"length\":%u},\"vbr\":",
+              MpegVersionText(header), header.layer + 1, header.bitrate, header.sampleRate, ChannelModeText(header),
+              frame.GetOffset(), frame.GetLength());
+  const CVBRHeader* vbr = info.GetVBRHeader();
+  if (!vbr) {
+    std::printf("null}\n");
+    return;
+  }
+  std::printf("{\"kind\":%s,\"offset\":%u,\"frames\":%u,\"bytes\":%u,\"quality\":%u,\"table_size\":%zu,\"lame\":",
+              JsonString(vbr->GetIdentifier()).c_str(), vbr->GetOffset(), vbr->GetFrames(), vbr->GetBytes(),
+              vbr->GetQuality(), vbr->GetTable().size());
+  const auto* xing = dynamic_cast<const CXINGHeader*>(vbr);
+  const CLAMETag* lame = xing ? xing->GetLAMETag() : nullptr;
+  if (!lame) {
+    std::printf("null}}\n");
+    return;
+  }
+  std::printf("{\"encoder\":%s,\"version\":%s,\"vbr_method\":\"%s\",\"revision\":%u,\"lowpass\":%d,\"bitrate\":%u}}}\n",
+              JsonString(lame->GetEncoder()).c_str(), JsonVersion(lame->GetVersion()).c_str(), lame->GetVBRInfo(),
+              lame->GetRevision(), lame->GetLowpass(), lame->GetBitrate());
+}
+
+void PrintText(const char* location, const CMPAFileInfo& info) {
+  std::printf("%s\n", location);
+  std::printf("  duration          %u s\n", info.GetMusicTime());
+  std::printf("  sample rate       %u Hz\n", info.GetSampleRate());
+  std::printf("  audio data        bytes %u to %u (%u bytes)\n", info.GetFramesBegin(), info.GetFramesEnd(),
+              info.GetAllFramesSize());
+  std::printf("  bytes per second  %u\n", info.GetBytesOneSec());
+  for (const CTag* tag : TagsOf(info)) {
+    std::printf("  tag               %s %g at %u, %u bytes\n", tag->GetName().c_str(),
+                static_cast<double>(tag->GetVersion()), tag->GetOffset(), tag->GetSize());
+  }
+  const CMPAFrame& frame = info.GetFirstFrame();
+  const CMPAHeader& header = frame.GetHeader();
+  std::printf("  first frame       MPEG %s Layer %s, %u kbit/s, %u Hz, %s, at %u, %u bytes\n", MpegVersionText(header),
+              LayerText(header), header.bitrate / 1000, header.sampleRate, ChannelModeText(header), frame.GetOffset(),
+              frame.GetLength());
+  const CVBRHeader* vbr = info.GetVBRHeader();
+  if (!vbr) {
+    std::printf("  VBR header        none\n");
+    return;
+  }
+  std::printf("  VBR header        %s at %u: %u frames, %u bytes, quality %u, table of %zu entries\n",
+              vbr->GetIdentifier().c_str(), vbr->GetOffset(), vbr->GetFrames(), vbr->GetBytes(), vbr->GetQuality(),
+              vbr->GetTable().size());
+  const auto* xing = dynamic_cast<const CXINGHeader*>(vbr);
+  if (const CLAMETag* lame = xing ? xing->GetLAMETag() : nullptr) {
+    std::printf("  LAME tag          encoder \"%s\", VBR method %s\n", Printable(lame->GetEncoder()).c_str(),
+                lame->GetVBRInfo());
+  }
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: brelix-info [--json] LOCATION...\n"
+                       "  LOCATION is an MPEG audio file, or a URL when it begins with http or www\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool json = false;
+  std::vector<const char*> locations;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) {
+      json = true;
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      Usage();
+      return 0;
+    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      std::fprintf(stderr, "brelix-info: unknown option %s\n", argv[i]);
+      return Usage();
+    } else {
+      locations.push_back(argv[i]);
+    }
+  }
+  if (locations.empty()) return Usage();
+
+  int status = 0;
+  for (const char* location : locations) {
+    CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
+    const auto info = CMPAFileInfo::Create(location, !IsUrl(location), &failure);
+    if (!info) {
+      const char* reason = failure == CMPAFileInfo::Failure::kCannotOpen ? "cannot open" : "no MPEG audio frame found";
+      std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason);
+      if (json) std::printf("{\"location\":%s,\"ok\":false,\"error\":\"%s\"}\n", JsonString(location).c_str(), reason);
+      status = 1;
+      continue;
+    }
+    if (json) {
+      PrintJson(location, *info);
+    } else {
+      PrintText(location, *info);
+    }
+  }
+  return status;
+}
