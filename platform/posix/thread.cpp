@@ -24,7 +24,14 @@ Thread::Thread(std::unique_ptr<State> state) : state_(std::move(state)) {}
 Thread::~Thread() { Join(); }
 
 void Thread::Join() {
-  if (state_->thread.joinable()) state_->thread.join();
+  if (!state_->thread.joinable()) return;
+  // A thread cannot wait for itself; released from its own body, it is let go
+  // to finish on its own instead of ending the process.
+  if (IsCurrent()) {
+    state_->thread.detach();
+  } else {
+    state_->thread.join();
+  }
 }
 
 bool Thread::IsCurrent() const { return state_->thread.get_id() == std::this_thread::get_id(); }

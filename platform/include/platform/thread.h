@@ -10,7 +10,8 @@ class Thread {
  public:
   // Starts `body` on a new thread. Null when no thread can be started.
   static std::unique_ptr<Thread> Start(std::function<void()> body);
-  // Joins the thread if it was not joined yet.
+  // Joins the thread if it was not joined yet. Called from the thread itself
+  // (its own body releasing it), it lets the thread run on detached instead.
   ~Thread();
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
