@@ -114,8 +114,9 @@ int ReadLikeAtoi(const char* text) {
 }
 
 // The text is parsed as UTF-8 whatever its declaration says: it has been
-// converted already.
+// converted already. Null when it nests too deeply to be parsed safely.
 std::unique_ptr<TiXmlDocument> Parse(const std::string& utf8) {
+  if (catalogue::NestedDeeperThan(utf8, catalogue::kMaxElementDepth)) return nullptr;
   auto document = std::make_unique<TiXmlDocument>();
   document->Parse(utf8.c_str(), nullptr, TIXML_ENCODING_UTF8);
   return document;
@@ -149,7 +150,7 @@ bool EditStoredText(std::string plain, std::string_view category, std::string_vi
                     std::string* edited) {
   catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(plain));
   std::unique_ptr<TiXmlDocument> document = Parse(stored.utf8);
-  TiXmlElement* track = FindTrack(document.get(), category, title);
+  TiXmlElement* track = document ? FindTrack(document.get(), category, title) : nullptr;
   if (!track) return false;
   size_t ordinal = 0;
   CountElementsBefore(document.get(), track, &ordinal);
@@ -158,8 +159,8 @@ bool EditStoredText(std::string plain, std::string_view category, std::string_vi
 
   std::string inPlace = stored.bytes;
   if (catalogue::SetAttributeInText(&inPlace, ordinal, "time", time)) {
-    catalogue::StoredText reread = catalogue::DecodeStoredText(inPlace);
-    if (Print(*Parse(reread.utf8)) == expected) {
+    std::unique_ptr<TiXmlDocument> reread = Parse(catalogue::DecodeStoredText(inPlace).utf8);
+    if (reread && Print(*reread) == expected) {
       *edited = std::move(inPlace);
       return true;
     }
@@ -182,6 +183,8 @@ bool CCatalogueDoc::LoadFile(const std::string& path, bool scrambled) {
   if (scrambled) ScrambleBytes(bytes.data(), bytes.size(), bytes.data(), catalogue::kCatalogueKey);
   catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(bytes));
   document_ = Parse(stored.utf8);
+  tooDeep_ = !document_;
+  if (tooDeep_) document_ = std::make_unique<TiXmlDocument>();
   encoding_ = stored.encoding;
   exact_ = stored.exact;
   path_ = path;
@@ -281,6 +284,10 @@ std::vector<std::string> CCatalogueDoc::GetCategoryNames() {
 }
 
 bool CCatalogueDoc::ParseError(std::string* description) const {
+  if (tooDeep_) {
+    *description = "elements nested deeper than " + std::to_string(catalogue::kMaxElementDepth) + " levels";
+    return true;
+  }
   if (!document_ || !document_->Error()) return false;
   *description = document_->ErrorDesc();
   if (document_->ErrorRow() > 0) {

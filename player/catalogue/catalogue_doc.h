@@ -80,8 +80,9 @@ class CCatalogueDoc {
   // names that differ only in case), as far as the categories can be read.
   std::vector<std::string> GetCategoryNames();
 
-  // True when the loaded text did not parse completely; `*description` says
-  // what the parser met and where.
+  // True when the loaded text did not parse completely, or nests elements
+  // too deeply to be parsed at all (the document is then empty);
+  // `*description` says what the parser met and where.
   bool ParseError(std::string* description) const;
 
  private:
@@ -89,6 +90,7 @@ class CCatalogueDoc {
   std::unique_ptr<TiXmlDocument> document_;
   std::string path_;
   bool scrambled_ = false;
+  bool tooDeep_ = false;
   // How the file was stored, to write it back the same way.
   catalogue::StoredEncoding encoding_ = catalogue::StoredEncoding::kUtf8;
   bool exact_ = true;

@@ -45,6 +45,10 @@ bool NamesChineseCodePage(std::string_view encoding) {
   return false;
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
 struct Attribute {
   std::string_view name;
   size_t valueBegin = 0;  // the value without its quotes
@@ -55,64 +59,127 @@ struct Attribute {
 struct StartTag {
   size_t nameEnd = 0;
   std::vector<Attribute> attributes;
-  size_t end = 0;  // just past the closing '>'
+  bool empty = false;  // ends with "/>"
 };
 
-// Reads the start tag whose '<' is at `start`, attribute values quoted with
-// either quote or unquoted.
-bool ReadStartTag(std::string_view text, size_t start, StartTag* tag) {
-  size_t at = start + 1;
-  auto skipSpace = [&] {
-    while (at < text.size() && IsSpace(text[at])) ++at;
-  };
-  auto endsToken = [&](char c) { return IsSpace(c) || c == '/' || c == '>' || c == '='; };
-  while (at < text.size() && !endsToken(text[at])) ++at;
-  tag->nameEnd = at;
-  tag->attributes.clear();
-  for (;;) {
-    skipSpace();
-    if (at >= text.size()) return false;
-    if (text[at] == '>' || text.substr(at).starts_with("/>")) {
-      tag->end = text.find('>', at) + 1;
-      return true;
-    }
-    Attribute attribute;
-    size_t nameBegin = at;
-    while (at < text.size() && !endsToken(text[at])) ++at;
-    attribute.name = text.substr(nameBegin, at - nameBegin);
-    skipSpace();
-    if (attribute.name.empty() || at >= text.size() || text[at] != '=') return false;
-    ++at;
-    skipSpace();
-    if (at >= text.size()) return false;
-    if (text[at] == '"' || text[at] == '\'') {
-      attribute.valueBegin = at + 1;
-      attribute.valueEnd = text.find(text[at], at + 1);
-      if (attribute.valueEnd == npos) return false;
-      at = attribute.valueEnd + 1;
-    } else {
-      attribute.valueBegin = at;
-      while (at < text.size() && !IsSpace(text[at]) && text[at] != '>' && !text.substr(at).starts_with("/>")) ++at;
-      attribute.valueEnd = at;
-    }
-    attribute.end = at;
-    tag->attributes.push_back(attribute);
-  }
-}
+// Walks the markup of an XML text as the parser reads it: start tags with
+// their attributes and end tags are reported; comments, CDATA sections,
+// declarations, processing instructions and DOCTYPEs are skipped whole, as
+// is the text between. It stops where the parser would stop with an error.
+class MarkupScanner {
+ public:
+  enum class Item { kStartTag, kEndTag, kDone };
 
-// Position just past the markup at `start` that is not a start tag: a
-// comment, a CDATA section, a declaration or processing instruction, a
-// DOCTYPE or an end tag. npos when it does not end.
-size_t SkipOtherMarkup(std::string_view text, size_t start) {
-  auto pastClose = [&](size_t from, std::string_view close) {
-    size_t at = text.find(close, from);
-    return at == npos ? npos : at + close.size();
-  };
-  std::string_view rest = text.substr(start);
-  if (rest.starts_with("<!--")) return pastClose(start + 4, "-->");
-  if (rest.starts_with("<![CDATA[")) return pastClose(start + 9, "]]>");
-  return pastClose(start + 1, ">");
-}
+  explicit MarkupScanner(std::string_view text) : text_(text) {}
+
+  Item Next(StartTag* tag) {
+    for (;;) {
+      at_ = text_.find('<', at_);
+      if (at_ == npos) return Item::kDone;
+      std::string_view rest = text_.substr(at_);
+      if (rest.size() > 1 && IsNameStart(rest[1])) {
+        return ReadStartTag(tag) ? Item::kStartTag : Stop();
+      }
+      if (rest.starts_with("</")) {
+        return SkipPast(at_ + 2, ">") ? Item::kEndTag : Stop();
+      }
+      bool skipped = StartsWithIgnoringCase(rest, "<?xml") ? SkipDeclaration()
+                     : rest.starts_with("<!--")            ? SkipPast(at_ + 4, "-->")
+                     : rest.starts_with("<![CDATA[")       ? SkipPast(at_ + 9, "]]>")
+                                                           : SkipPast(at_ + 1, ">");
+      if (!skipped) return Stop();
+    }
+  }
+
+ private:
+  Item Stop() {
+    at_ = npos;
+    return Item::kDone;
+  }
+
+  void SkipSpace() {
+    while (at_ < text_.size() && IsSpace(text_[at_])) ++at_;
+  }
+
+  bool EndsToken(char c) const { return IsSpace(c) || c == '/' || c == '>' || c == '='; }
+
+  bool SkipPast(size_t from, std::string_view close) {
+    size_t found = text_.find(close, from);
+    at_ = found == npos ? npos : found + close.size();
+    return at_ != npos;
+  }
+
+  // name = "value", name = 'value' or name = value.
+  bool ReadAttribute(Attribute* attribute) {
+    size_t nameBegin = at_;
+    while (at_ < text_.size() && !EndsToken(text_[at_])) ++at_;
+    attribute->name = text_.substr(nameBegin, at_ - nameBegin);
+    SkipSpace();
+    if (attribute->name.empty() || at_ >= text_.size() || text_[at_] != '=') return false;
+    ++at_;
+    SkipSpace();
+    if (at_ >= text_.size()) return false;
+    if (text_[at_] == '"' || text_[at_] == '\'') {
+      attribute->valueBegin = at_ + 1;
+      attribute->valueEnd = text_.find(text_[at_], at_ + 1);
+      if (attribute->valueEnd == npos) return false;
+      at_ = attribute->valueEnd + 1;
+    } else {
+      attribute->valueBegin = at_;
+      while (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '>' && !text_.substr(at_).starts_with("/>")) {
+        ++at_;
+      }
+      attribute->valueEnd = at_;
+    }
+    attribute->end = at_;
+    return true;
+  }
+
+  bool ReadStartTag(StartTag* tag) {
+    ++at_;
+    while (at_ < text_.size() && !EndsToken(text_[at_])) ++at_;
+    tag->nameEnd = at_;
+    tag->attributes.clear();
+    for (;;) {
+      SkipSpace();
+      if (at_ >= text_.size()) return false;
+      tag->empty = text_.substr(at_).starts_with("/>");
+      if (text_[at_] == '>' || tag->empty) {
+        at_ = text_.find('>', at_) + 1;
+        return true;
+      }
+      Attribute attribute;
+      if (!ReadAttribute(&attribute)) return false;
+      tag->attributes.push_back(attribute);
+    }
+  }
+
+  // The parser reads the values of "version", "encoding" and "standalone"
+  // as quoted attributes and steps over anything else up to a blank or '>';
+  // the declaration ends at the first '>' it meets that way.
+  bool SkipDeclaration() {
+    at_ += 5;
+    while (at_ < text_.size()) {
+      if (text_[at_] == '>') {
+        ++at_;
+        return true;
+      }
+      SkipSpace();
+      std::string_view rest = text_.substr(at_);
+      if (StartsWithIgnoringCase(rest, "version") || StartsWithIgnoringCase(rest, "encoding") ||
+          StartsWithIgnoringCase(rest, "standalone")) {
+        Attribute attribute;
+        if (!ReadAttribute(&attribute)) return false;
+      } else {
+        while (at_ < text_.size() && text_[at_] != '>' && !IsSpace(text_[at_])) ++at_;
+      }
+    }
+    return false;
+  }
+
+  std::string_view text_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -145,30 +212,36 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool SetAttributeInText(std::string* text, size_t ordinal, std::string_view name, std::string_view value) {
-  std::string_view view = *text;
+  MarkupScanner scanner(*text);
+  StartTag tag;
   size_t seen = 0;
-  size_t at = view.find('<');
-  while (at != npos) {
-    if (at + 1 < view.size() && IsNameStart(view[at + 1])) {
-      StartTag tag;
-      if (!ReadStartTag(view, at, &tag)) return false;
-      if (seen++ == ordinal) {
-        for (const Attribute& attribute : tag.attributes) {
-          if (EqualsIgnoringCase(attribute.name, name)) {
-            text->replace(attribute.valueBegin, attribute.valueEnd - attribute.valueBegin, value);
-            return true;
-          }
-        }
-        size_t insertAt = tag.attributes.empty() ? tag.nameEnd : tag.attributes.back().end;
-        text->insert(insertAt, " " + std::string(name) + "=\"" + std::string(value) + "\"");
+  for (MarkupScanner::Item item; (item = scanner.Next(&tag)) != MarkupScanner::Item::kDone;) {
+    if (item != MarkupScanner::Item::kStartTag || seen++ != ordinal) continue;
+    for (const Attribute& attribute : tag.attributes) {
+      if (EqualsIgnoringCase(attribute.name, name)) {
+        text->replace(attribute.valueBegin, attribute.valueEnd - attribute.valueBegin, value);
         return true;
       }
-      at = tag.end;
-    } else {
-      at = SkipOtherMarkup(view, at);
-      if (at == npos) return false;
     }
-    at = view.find('<', at);
+    size_t insertAt = tag.attributes.empty() ? tag.nameEnd : tag.attributes.back().end;
+    text->insert(insertAt, " " + std::string(name) + "=\"" + std::string(value) + "\"");
+    return true;
+  }
+  return false;
+}
+
+bool NestedDeeperThan(std::string_view text, size_t levels) {
+  MarkupScanner scanner(text);
+  StartTag tag;
+  size_t depth = 0;
+  for (MarkupScanner::Item item; (item = scanner.Next(&tag)) != MarkupScanner::Item::kDone;) {
+    if (item == MarkupScanner::Item::kEndTag) {
+      if (depth > 0) --depth;
+    } else if (depth + 1 > levels) {
+      return true;
+    } else if (!tag.empty) {
+      ++depth;
+    }
   }
   return false;
 }

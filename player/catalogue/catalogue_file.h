@@ -45,6 +45,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 // start tag or it cannot be read.
 bool SetAttributeInText(std::string* text, size_t ordinal, std::string_view name, std::string_view value);
 
+// The parser builds nested elements by recursion: texts nested deeper than
+// this are not handed to it. A catalogue needs three levels.
+inline constexpr size_t kMaxElementDepth = 256;
+
+// True when elements in the XML text nest deeper than `levels`.
+bool NestedDeeperThan(std::string_view text, size_t levels);
+
 // Held by every rewrite of a catalogue file in this process (a save reads,
 // edits and replaces the file under it; the update replaces it under it), so
 // that neither writes over what the other has just put in place.

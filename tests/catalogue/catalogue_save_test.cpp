@@ -189,33 +189,56 @@ TEST_F(CatalogueSaveTest, DeletedCatalogueIsWrittenAgainFromTheDocument) {
   EXPECT_TRUE(reloaded.HasEndMarker());
 }
 
-// The in-place edit reads this start tag where the parser sees a declaration
-// value, so the edit would land on the wrong element: the document is
-// written out whole instead.
-constexpr char kMisleadingDeclaration[] = R"(<?xml version="1.0" standalone="><l name='decoy'>"?>)";
+// The parser reads a quoted '>' in a declaration as part of its value; so
+// must the in-place edit, or it would count the decoy as an element.
+constexpr char kDeclarationWithQuotedTag[] = R"(<?xml version="1.0" standalone="><l name='decoy'>"?>)";
 
-TEST_F(CatalogueSaveTest, TextTheInPlaceEditMisreadsIsWrittenOutWhole) {
-  Load(Replaced(kCatalogue, R"(<?xml version="1.0" encoding="UTF-8"?>)", kMisleadingDeclaration));
+TEST_F(CatalogueSaveTest, QuotedTagInTheDeclarationIsNotTakenForAnElement) {
+  std::string plain = Replaced(kCatalogue, R"(<?xml version="1.0" encoding="UTF-8"?>)", kDeclarationWithQuotedTag);
+  Load(plain);
   ASSERT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), TrackTimeResult::kSaved);
-  CCatalogueDoc reloaded;
-  ASSERT_TRUE(reloaded.LoadFile(path_, true));
-  std::string problem;
-  EXPECT_FALSE(reloaded.ParseError(&problem)) << problem;
-  EXPECT_EQ(TimeOf(reloaded, "中文舞曲", 0), "03:30");
-  EXPECT_EQ(TimeOf(reloaded, "中文舞曲", 1), "04:05");
-  EXPECT_EQ(TimeOf(reloaded, "中文舞曲", 2), "");
-  EXPECT_EQ(reloaded.GetVersion(), 2);
+  EXPECT_EQ(ReadCatalogue(path_), Replaced(plain, R"(b.mp3")", R"(b.mp3" time="04:05")"));
 }
 
-TEST_F(CatalogueSaveTest, BytesThatAreNotTextAreNeverRewritten) {
+TEST_F(CatalogueSaveTest, BytesThatAreNotTextSurviveASave) {
   std::string gbk;
-  ASSERT_TRUE(platform::Utf8ToGb18030(Replaced(kCatalogue, R"(<?xml version="1.0" encoding="UTF-8"?>)",
-                                               kMisleadingDeclaration),
-                                      &gbk));
-  std::string damaged = Replaced(gbk, "kept by hand", "kept \xFF by hand");
+  ASSERT_TRUE(platform::Utf8ToGb18030(Replaced(kCatalogue, "UTF-8", "GBK"), &gbk));
+  std::string damaged = Replaced(gbk, "kept by hand", "kept \xFF\x80 by hand");
   Load(damaged);
-  EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), TrackTimeResult::kNotSaved);
-  EXPECT_EQ(ReadCatalogue(path_), damaged);
+  ASSERT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), TrackTimeResult::kSaved);
+  EXPECT_EQ(ReadCatalogue(path_), Replaced(damaged, R"(b.mp3")", R"(b.mp3" time="04:05")"));
+
+  // Written out again from the document, they would come back changed.
+  ASSERT_TRUE(platform::RemoveFile(path_));
+  EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 246), TrackTimeResult::kNotSaved);
+  EXPECT_FALSE(platform::PathExists(path_));
+}
+
+TEST_F(CatalogueSaveTest, CatalogueThatDoesNotParseToItsEndIsNeverWrittenOutWhole) {
+  // The parser stops at the unquoted address; the in-place edit reads it
+  // whole, so its result does not read back the same and the document
+  // would be written out, without everything after the address.
+  std::string plain = "<djs><l name=\"A\"><s>First</s><s src=http://h/b.mp3>Second</s></l></djs><version>2</version><end/>";
+  Load(plain);
+  EXPECT_EQ(document_.SetTrackTime("A", "", 5), TrackTimeResult::kNotSaved);
+  EXPECT_EQ(ReadCatalogue(path_), plain);
+  ASSERT_EQ(document_.SetTrackTime("A", "First", 5), TrackTimeResult::kSaved);
+  EXPECT_EQ(ReadCatalogue(path_), Replaced(plain, "<s>First", "<s time=\"00:05\">First"));
+}
+
+TEST_F(CatalogueSaveTest, TextNestedTooDeeplyIsNotParsed) {
+  std::string deep;
+  for (int level = 0; level < 100000; ++level) deep += "<l name=\"A\">";
+  Load("<djs>" + deep + "<s>T</s>");
+  std::string problem;
+  EXPECT_TRUE(document_.ParseError(&problem));
+  EXPECT_EQ(document_.SetTrackTime("A", "T", 5), TrackTimeResult::kNoSuchTrack);
+  EXPECT_TRUE(document_.GetCategoryNames().empty());
+
+  // Depth that a catalogue may have, with comments and declarations around.
+  Load(R"(<?xml version="1.0"?><!-- <a><a><a> --><djs><l name="A"><s>T<b/></s></l></djs><end/>)");
+  EXPECT_FALSE(document_.ParseError(&problem)) << problem;
+  EXPECT_EQ(document_.SetTrackTime("A", "T", 5), TrackTimeResult::kSaved);
 }
 
 }  // namespace
