@@ -3,7 +3,9 @@
 
 #include "bytes_file.h"
 #include "fixture_writers.h"
+#include "lame_tag.h"
 #include "mpa_file_info.h"
+#include "support/mp3_fixture.h"
 
 namespace brelixtest {
 namespace {
@@ -106,6 +108,56 @@ TEST(FileInfo, LeadingTagReachingIntoTheTrailingOnesLeavesNoAudio) {
   EXPECT_EQ(figures.end, bytes.size() - 128);
   EXPECT_EQ(figures.size, 0u);
   EXPECT_EQ(figures.seconds, 0u);
+}
+
+TEST(FileInfo, EncoderOutputIsMeasuredByItsXingCounts) {
+  using testsupport::Mp3RateMode;
+  struct Case {
+    Mp3RateMode mode;
+    int sampleRate;
+    int channels;
+  };
+  for (const Case& c : {Case{Mp3RateMode::kVbr, 44100, 2}, Case{Mp3RateMode::kCbr, 48000, 1},
+                        Case{Mp3RateMode::kAbr, 32000, 2}, Case{Mp3RateMode::kVbr, 22050, 1},
+                        Case{Mp3RateMode::kCbr, 24000, 2}, Case{Mp3RateMode::kVbr, 11025, 2},
+                        Case{Mp3RateMode::kCbr, 8000, 1}}) {
+    testsupport::Mp3Options options;
+    options.rateMode = c.mode;
+    options.sampleRate = c.sampleRate;
+    options.channels = c.channels;
+    options.seconds = 4;
+    const testsupport::Mp3Fixture fixture = testsupport::EncodeMp3(options);
+    const std::string bytes = Id3v2(3, 1000, false) + fixture.bytes + Id3v1(1);
+    const std::string label = std::to_string(c.sampleRate) + "/" + std::to_string(c.channels);
+    auto info = BytesFile(bytes).Inspect();
+    ASSERT_TRUE(info) << label;
+    EXPECT_EQ(info->GetSampleRate(), uint32_t(c.sampleRate)) << label;
+    EXPECT_EQ(info->GetFramesBegin(), 1010u) << label;
+    EXPECT_EQ(info->GetFramesEnd(), bytes.size() - 128) << label;
+    const CVBRHeader* vbr = info->GetVBRHeader();
+    ASSERT_TRUE(vbr) << label;
+    EXPECT_EQ(vbr->GetIdentifier(), c.mode == Mp3RateMode::kCbr ? "Info" : "Xing") << label;
+    EXPECT_EQ(vbr->GetFrames(), fixture.audioFrames) << label;
+    EXPECT_EQ(vbr->GetBytes(), fixture.bytes.size()) << label;
+    const uint32_t samplesPerFrame = c.sampleRate >= 32000 ? 1152 : 576;
+    const uint32_t seconds = fixture.audioFrames * samplesPerFrame / c.sampleRate;
+    EXPECT_EQ(info->GetBytesOneSec(), fixture.bytes.size() / seconds) << label;
+    const CLAMETag* lame = static_cast<const CXINGHeader*>(vbr)->GetLAMETag();
+    ASSERT_TRUE(lame) << label;
+    EXPECT_EQ(lame->GetEncoder().substr(0, 9), "LAME3.100") << label;
+    EXPECT_TRUE(lame->IsShortTag()) << "3.100 reads as version 3.1";
+  }
+}
+
+TEST(FileInfo, EncoderOutputWithoutXingStaysAtOrBelow48k) {
+  testsupport::Mp3Options options;
+  options.bitrateKbps = 32;
+  options.vbrTag = false;
+  options.seconds = 2;
+  const testsupport::Mp3Fixture fixture = testsupport::EncodeMp3(options);
+  const Figures figures = Inspect(fixture.bytes);
+  EXPECT_EQ(figures.rate, 4000u);
+  EXPECT_EQ(figures.seconds, fixture.bytes.size() / 4000);
 }
 
 }  // namespace
