@@ -47,10 +47,14 @@ BOOL ClientToScreen(HWND hWnd, POINT* point);
 
 // SM_CXSCREEN / SM_CYSCREEN: the size of the screen the cursor is on.
 int GetSystemMetrics(int index);
+BOOL PtInRect(const RECT* rect, POINT point);
+BOOL OffsetRect(RECT* rect, int dx, int dy);
 BOOL GetCursorPos(POINT* point);
 
-// Window shapes: a rounded rectangle region, applied with SetWindowRgn.
-// The window takes ownership of a region it is given.
+// Window shapes: a rounded rectangle region (Win32 rules: the right and
+// bottom edges are outside; the ellipse sizes are the corners' diameters),
+// applied with SetWindowRgn. The window takes ownership of a region it is
+// given; deleting it afterwards does no harm.
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
 int SetWindowRgn(HWND hWnd, HRGN region, BOOL redraw);

@@ -1,0 +1,81 @@
+// CRenderUI over an SDL renderer: colours, anti-aliased round shapes,
+// skin images (with nine-slice corners) and text through SDL2_ttf. Images
+// and rendered text are cached per window.
+#pragma once
+
+#include <SDL.h>
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "uilib/ui_manager.h"
+#include "uilib/ui_render.h"
+
+namespace uilib::backend {
+
+class SdlRender final : public CRenderUI {
+ public:
+  explicit SdlRender(SDL_Renderer* renderer);
+  ~SdlRender() override;
+  SdlRender(const SdlRender&) = delete;
+  SdlRender& operator=(const SdlRender&) = delete;
+
+  // Fonts are looked up through the window's manager.
+  void SetManager(CPaintManagerUI* manager) { manager_ = manager; }
+  // Starts a frame: clears the surface and the clip stack.
+  void Begin();
+
+  void FillRect(const RECT& rc, DWORD argb) override;
+  void FillRoundRect(const RECT& rc, int radius, DWORD argb) override;
+  void FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) override;
+  void DrawRect(const RECT& rc, int size, DWORD argb) override;
+  void DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) override;
+  bool DrawImage(const RECT& rc, LPCTSTR descriptor) override;
+  void DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UINT style) override;
+  SIZE MeasureText(LPCTSTR text, int font) override;
+  void PushClip(const RECT& rc) override;
+  void PopClip() override;
+
+ private:
+  struct Image {
+    SDL_Texture* texture = nullptr;
+    int width = 0;
+    int height = 0;
+  };
+  struct ImageDescriptor {
+    std::string file;
+    RECT source{0, 0, 0, 0};
+    RECT corner{0, 0, 0, 0};
+    RECT dest{0, 0, 0, 0};
+    bool hasDest = false;
+    int fade = 255;
+  };
+  struct TextTexture {
+    SDL_Texture* texture = nullptr;
+    int width = 0;
+    int height = 0;
+  };
+
+  const ImageDescriptor& Describe(const std::string& descriptor);
+  const Image& LoadImage(const std::string& file);
+  const TextTexture* RenderLine(const std::string& line, int font);
+  // Quarter-disc (size 0) or quarter-ring coverage of radius r, as a texture.
+  SDL_Texture* CornerTexture(int radius, int ring);
+  void DrawCorners(const RECT& rc, int radius, int ring, DWORD argb);
+  void ApplyClip();
+  void SetColor(DWORD argb);
+
+  SDL_Renderer* renderer_;
+  CPaintManagerUI* manager_ = nullptr;
+  std::vector<SDL_Rect> clips_;
+  bool clipEmpty_ = false;
+  std::unordered_map<std::string, ImageDescriptor> descriptors_;
+  std::unordered_map<std::string, Image> images_;
+  std::unordered_map<std::string, TextTexture> texts_;
+  std::unordered_map<std::string, std::vector<std::string>> layouts_;
+  std::map<std::pair<int, int>, SDL_Texture*> corners_;
+};
+
+}  // namespace uilib::backend

@@ -1,0 +1,37 @@
+// What the toolkit's portable part asks of the window system backend.
+#pragma once
+
+#include <string>
+
+#include "uilib/ui_manager.h"
+#include "uilib/ui_render.h"
+#include "uilib/win_types.h"
+
+namespace uilib::backend {
+
+// Private message that delivers a manager's asynchronous notifications.
+inline constexpr UINT kMsgAsyncNotify = WM_APP + 0x3F01;
+
+// The paint manager of a window: it paints the window and its pre-message
+// filters see the window's queued messages.
+void AttachManager(HWND hWnd, CPaintManagerUI* manager);
+void DetachManager(HWND hWnd, CPaintManagerUI* manager);
+
+// Schedules a repaint of the window at the next frame.
+void InvalidateWindow(HWND hWnd);
+// The surface to paint a window on, or null; EndPaint shows what was painted.
+CRenderUI* BeginPaint(HWND hWnd);
+void EndPaint(HWND hWnd);
+// Keeps mouse messages coming to the window while a button is held.
+void SetCapture(HWND hWnd);
+void ReleaseCapture();
+
+int RunMessageLoop();
+bool PumpMessages();
+
+// A skin file from the folder `folder`, or from the zip archive `zip` inside
+// it when `zip` is not empty. False when it cannot be read.
+bool ReadSkinResource(const std::string& folder, const std::string& zip, bool keepOpen, const std::string& name,
+                      std::string* bytes);
+
+}  // namespace uilib::backend
