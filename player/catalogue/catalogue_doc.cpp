@@ -14,15 +14,17 @@ using catalogue::EqualsIgnoringCase;
 
 bool IsNamed(const TiXmlElement* element, std::string_view name) { return EqualsIgnoringCase(element->Value(), name); }
 
-TiXmlAttribute* FindAttributeNode(TiXmlElement* element, std::string_view name) {
-  for (TiXmlAttribute* attribute = element->FirstAttribute(); attribute; attribute = attribute->Next()) {
+// The first attribute named `name`, ignoring case; const as `element` is.
+template <typename Element>
+auto FindAttributeNode(Element* element, std::string_view name) -> decltype(element->FirstAttribute()) {
+  for (auto* attribute = element->FirstAttribute(); attribute; attribute = attribute->Next()) {
     if (EqualsIgnoringCase(attribute->Name(), name)) return attribute;
   }
   return nullptr;
 }
 
 const char* AttributeValue(const TiXmlElement* element, std::string_view name) {
-  const TiXmlAttribute* attribute = FindAttributeNode(const_cast<TiXmlElement*>(element), name);
+  const TiXmlAttribute* attribute = FindAttributeNode(element, name);
   return attribute ? attribute->Value() : nullptr;
 }
 

