@@ -22,12 +22,12 @@ bool WaitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, ui
 
 Semaphore::Semaphore(int32_t initialCount, int32_t maximumCount) : count_(initialCount), maximum_(maximumCount) {}
 
+// Release and Set notify while holding the lock: a waiter may destroy the
+// object as soon as it wakes, so nothing may touch it after the unlock.
 bool Semaphore::Release(int32_t count) {
-  {
-    std::lock_guard lock(mutex_);
-    if (count <= 0 || count > maximum_ - count_) return false;
-    count_ += count;
-  }
+  std::lock_guard lock(mutex_);
+  if (count <= 0 || count > maximum_ - count_) return false;
+  count_ += count;
   changed_.notify_all();
   return true;
 }
@@ -45,10 +45,8 @@ int32_t Semaphore::Count() const {
 }
 
 void AutoResetEvent::Set() {
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-  }
+  std::lock_guard lock(mutex_);
+  signalled_ = true;
   changed_.notify_one();
 }
 

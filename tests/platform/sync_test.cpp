@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -128,6 +129,24 @@ TEST(AutoResetEventThreadsTest, SetWakesExactlyOneWaiterAndResets) {
   second.join();
   EXPECT_EQ(woken.load(), 2);
   EXPECT_FALSE(event.Wait(0));
+}
+
+// "Wait until the other thread says it is done, then tear down" must be safe:
+// the signalling thread may not touch the object once the waiter can wake.
+TEST(AutoResetEventThreadsTest, WaiterMayDestroyTheObjectsAsSoonAsItWakes) {
+  for (int round = 0; round < 200; ++round) {
+    auto event = std::make_unique<AutoResetEvent>();
+    auto semaphore = std::make_unique<Semaphore>(0, 1);
+    std::thread signaller([raw = event.get(), rawSemaphore = semaphore.get()] {
+      rawSemaphore->Release();
+      raw->Set();
+    });
+    ASSERT_TRUE(semaphore->Wait(10000));
+    semaphore.reset();
+    ASSERT_TRUE(event->Wait(10000));
+    event.reset();
+    signaller.join();
+  }
 }
 
 }  // namespace
