@@ -12,6 +12,7 @@ class CAboutDlg : public CWindowWnd, public INotifyUI, public IMessageFilterUI {
   // returns when it is gone. The object deletes itself with its window.
   // False (the object still the caller's) when the window cannot be made.
   bool ShowModal();
+  CPaintManagerUI& PaintManager() { return m_pm; }
 
   LPCTSTR GetWindowClassName() const override { return "UIAbout"; }
   UINT GetClassStyle() const override { return uihost::kSkinWindowClassStyle; }

@@ -22,6 +22,7 @@ class CMenuWnd : public CWindowWnd, public INotifyUI, public IMessageFilterUI {
   // without an owner or when the window cannot be made; once it is shown the
   // menu deletes itself when its window is gone.
   bool ShowMenu(CPaintManagerUI* owner, int x, int y, LPCTSTR layoutName);
+  CPaintManagerUI& PaintManager() { return m_pm; }
 
   LPCTSTR GetWindowClassName() const override { return "UIMenuFrame"; }
   UINT GetClassStyle() const override { return uihost::kSkinWindowClassStyle; }

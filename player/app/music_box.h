@@ -1,0 +1,145 @@
+// CMusicBox: the player's main window. It lists the catalogue's categories
+// and tracks, turns what the user does into requests to the audio engine,
+// shows the engine's reports (status text, position and download markers),
+// moves on to the next row by itself, and lives in the notification area.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "catalogue/catalogue_doc.h"
+#include "catalogue/catalogue_update.h"
+#include "engine/engine_host.h"
+#include "engine/engine_threads.h"
+#include "engine/playback.h"
+#include "uihost/skin_window.h"
+
+// Window messages of the main window.
+inline constexpr UINT kTrayMessage = WM_USER + 50;     // the tray icon's callback; lParam: mouse message
+inline constexpr UINT kEngineMessage = WM_USER + 120;  // lParam: engine message type; wParam: its value
+// Player events 6 and 7 (lParam), raised on engine threads and shown here.
+inline constexpr UINT kPlayerEventMessage = WM_USER + 121;
+
+inline constexpr int kIconBig = 107;
+inline constexpr int kIconSmall = 108;
+
+// Where the window finds its files and the vendor's web server.
+struct MusicBoxSettings {
+  std::string programFolder;  // ends with a separator: datams.dll, cache/ and the Brelix library
+  std::string vendorBaseUrl;  // the vendor's web server, without a final '/'
+};
+
+// The program folder, and the vendor address built in at configure time
+// unless the environment variable TARVONI_VENDOR_BASE_URL names another.
+MusicBoxSettings DefaultMusicBoxSettings();
+
+class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, public engine::EngineHost {
+ public:
+  explicit CMusicBox(MusicBoxSettings settings);
+  // Ends the engine threads when they were started (the program itself never
+  // destroys its main window: it quits with them running).
+  ~CMusicBox() override;
+
+  LPCTSTR GetWindowClassName() const override { return "UIMusicFrame"; }
+  UINT GetClassStyle() const override { return uihost::kSkinWindowClassStyle; }
+  void Notify(TNotifyUI& msg) override;
+  LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  void PostEngineMessage(uint32_t type, uint32_t value) override;
+
+  // Refills the track list with the tracks of `category`.
+  void BuildTrackList(const CStdString& category);
+
+  CPaintManagerUI& PaintManager() { return m_pm; }
+  engine::PlaybackState& Playback() { return m_playback; }
+  bool EngineStarted() const { return m_engine != nullptr; }
+  bool TrayIconShown() const { return m_trayIconShown; }
+  const NOTIFYICONDATA& TrayIcon() const { return m_trayIcon; }
+
+ protected:
+  LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+  void OnFinalMessage(HWND hWnd) override;
+
+ private:
+  friend void PlayerEventSink(int event, uint32_t value);
+
+  // Start-up (music_box.cpp).
+  LRESULT OnCreate();
+  void Initialise();
+  void FindControls();
+  void AddTrayIcon();
+  void StartWorkers();
+  // Hides the window to the tray, or minimises it when there is no tray.
+  void HideToTray();
+  // Deletes the tray icon and ends the message loop.
+  void Quit();
+  // Window title and tray tip.
+  void ShowPlayingTitle(const CStdString& text);
+  LRESULT OnTrayNotify(LPARAM mouseMessage);
+
+  // Track list (track_list.cpp).
+  void OnCategorySelected(CControlUI* tab);
+
+  // Commands (commands.cpp).
+  void OnClick(TNotifyUI& msg);
+  void OpenAbout();
+  void Play();
+  void Pause();
+  void StepRow(int step);
+  void StartRowTrack(CControlUI* row);
+  void Seek();
+  void ShowPlay();
+  void ShowPause();
+  // Selects row `index` and sends "itemactivate" for it synchronously.
+  void ActivateRow(int index);
+  // Index of the first row whose address is the playing track's; -1 when none.
+  int FindPlayingRow() const;
+
+  // Progress (progress.cpp).
+  LRESULT OnEngineMessage(WPARAM value, LPARAM type);
+  void OnPlayerEvent(LPARAM event);
+  void ShowDownloaded(uint32_t downloaded);
+  void CheckBuffering(uint32_t downloaded);
+  void ShowPosition(uint32_t seconds);
+  void ShowStatus(LPCTSTR text);
+  // Moves on to the row after the one that ended or failed.
+  void AutoAdvance();
+
+  const MusicBoxSettings m_settings;
+  CStdString m_currentCategory;
+  CStdString m_currentTitle;
+  std::string m_cataloguePath;
+  CPaintManagerUI m_pm;
+  NOTIFYICONDATA m_trayIcon{};
+  bool m_trayIconShown = false;
+
+  CSliderUI* m_pVolumeSlider = nullptr;
+  CSliderUI* m_pProgressSlider = nullptr;
+  CLabelUI* m_pMusicLength = nullptr;
+  CLabelUI* m_pTitle = nullptr;
+  CLabelUI* m_pMaker = nullptr;
+  CLabelUI* m_pDesc = nullptr;
+  CControlUI* m_pPlay = nullptr;
+  CControlUI* m_pPause = nullptr;
+  CControlUI* m_pWorkspace = nullptr;
+  CListUI* m_pMusics = nullptr;
+
+  CCatalogueDoc m_catalogue;
+  // Failed requests since a track last sounded; auto-advance stops when
+  // every row of the list has failed in a row.
+  int m_failuresInARow = 0;
+  bool m_autoAdvancing = false;
+
+  // What the update thread reads; shared with it, since it may outlive the window.
+  std::shared_ptr<CatalogueUpdateSource> m_updateSource;
+  engine::PlaybackState m_playback;
+  // Declared after the state the threads use, so that it ends first.
+  std::unique_ptr<engine::EngineThreads> m_engine;
+};
+
+// The process-wide main window: the one that initialised last, until it is
+// destroyed; null before.
+CMusicBox* MainWindow();
+
+// The player event sink of the engine: reaches the main window through the
+// process-wide reference.
+void PlayerEventSink(int event, uint32_t value);
