@@ -1,7 +1,9 @@
 // Test bytes as a local file, opened as Brelix opens one.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "mpa_file_info.h"
@@ -9,6 +11,15 @@
 #include "support/temp_dir.h"
 
 namespace brelixtest {
+
+// The six figures the library exports.
+struct Figures {
+  uint32_t begin, end, size, rate, seconds, sampleRate;
+  bool operator==(const Figures&) const = default;
+};
+void PrintTo(const Figures& f, std::ostream* os);
+// The figures of `info`; a null `info` fails the test and gives zeros.
+Figures FiguresOf(const std::unique_ptr<CMPAFileInfo>& info);
 
 class BytesFile {
  public:

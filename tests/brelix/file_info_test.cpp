@@ -10,26 +10,7 @@
 namespace brelixtest {
 namespace {
 
-struct Figures {
-  uint32_t begin, end, size, rate, seconds, sampleRate;
-  bool operator==(const Figures&) const = default;
-};
-
-void PrintTo(const Figures& f, std::ostream* os) {
-  *os << "begin " << f.begin << " end " << f.end << " size " << f.size << " rate " << f.rate << " seconds "
-      << f.seconds << " sample rate " << f.sampleRate;
-}
-
-Figures FiguresOf(const CMPAFileInfo& info) {
-  return {info.GetFramesBegin(), info.GetFramesEnd(), info.GetAllFramesSize(),
-          info.GetBytesOneSec(), info.GetMusicTime(), info.GetSampleRate()};
-}
-
-Figures Inspect(const std::string& bytes) {
-  auto info = BytesFile(bytes).Inspect();
-  EXPECT_TRUE(info);
-  return info ? FiguresOf(*info) : Figures{};
-}
+Figures Inspect(const std::string& bytes) { return FiguresOf(BytesFile(bytes).Inspect()); }
 
 const std::string k128 = Header("FFFB9064");  // 417 bytes a frame
 const std::string k32 = Header("FFFB1064");   // 104

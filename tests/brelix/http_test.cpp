@@ -14,23 +14,6 @@ namespace {
 using testsupport::Fault;
 using testsupport::TestHttpServer;
 
-struct Figures {
-  uint32_t begin, end, rate, seconds, sampleRate;
-  bool operator==(const Figures&) const = default;
-};
-
-void PrintTo(const Figures& f, std::ostream* os) {
-  *os << "begin " << f.begin << " end " << f.end << " rate " << f.rate << " seconds " << f.seconds << " sample rate "
-      << f.sampleRate;
-}
-
-Figures FiguresOf(const std::unique_ptr<CMPAFileInfo>& info) {
-  EXPECT_TRUE(info);
-  if (!info) return {};
-  return {info->GetFramesBegin(), info->GetFramesEnd(), info->GetBytesOneSec(), info->GetMusicTime(),
-          info->GetSampleRate()};
-}
-
 std::vector<std::string> Ranges(const TestHttpServer& server) {
   std::vector<std::string> ranges;
   for (const auto& request : server.Requests()) ranges.push_back(request.range);
