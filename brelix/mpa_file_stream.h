@@ -10,11 +10,12 @@
 class ByteSource;
 
 // Every read returns a pointer to bytes valid until the next read on the same
-// stream. Reads are served from three caches filled on
-// demand: the first 10240 bytes (for a resource larger than that), the last
-// 5120 bytes (for a resource larger than that) and one aligned window around
-// any other read, so that a tag or frame search costs a few fetches rather
-// than one per probed offset. Bytes past the end of the resource read as 0.
+// stream. Reads are served from three caches filled on demand: the first
+// 10240 bytes and the last 5120 bytes (each only for a resource larger than
+// that, and fetched once, by the first read in its half) and one aligned
+// window around any other read, so that a tag or frame search costs a few
+// fetches rather than one per probed offset. Bytes past the end of the
+// resource read as 0.
 class CMPAFileStream {
  public:
   static constexpr uint32_t kReadBufferSize = 1024;
