@@ -14,9 +14,10 @@ struct IconResource {
   UIIconTag* loaded = nullptr;
 };
 
+// Never destroyed: the decoded icons it holds live as long as the program.
 std::map<int, IconResource>& Icons() {
-  static std::map<int, IconResource> icons;
-  return icons;
+  static auto* icons = new std::map<int, IconResource>;
+  return *icons;
 }
 
 }  // namespace
