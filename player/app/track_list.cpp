@@ -35,6 +35,8 @@ void CMusicBox::OnCategorySelected(CControlUI* tab) {
     makerText.Format("制作人: %s", maker.c_str());
     m_pMaker->SetText(makerText);
     m_pDesc->SetText(desc.c_str());
+    // The skin may head the list with the category's name.
+    if (CControlUI* heading = m_pm.FindControl("category")) heading->SetText(category);
   }
   BuildTrackList(category);
 }

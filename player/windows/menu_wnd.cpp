@@ -8,6 +8,9 @@ bool CMenuWnd::ShowMenu(CPaintManagerUI* owner, int x, int y, LPCTSTR layoutName
   m_pOwner = owner;
   m_layoutName = layoutName;
   if (Create(owner->GetPaintWindow(), "", WS_POPUP, WS_EX_TOOLWINDOW) == nullptr) return false;
+  // The toolkit gives a window its default place after WM_CREATE; the menu's
+  // own place is set again over it.
+  AdjustPosition();
   ShowWindow(true);
   // The owner's frame keeps its active look while the menu has the focus.
   HWND topLevel = owner->GetPaintWindow();
