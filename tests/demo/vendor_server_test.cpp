@@ -201,6 +201,15 @@ TEST_F(VendorServerTest, ServesOnlyTracksTheCatalogueAndThePage) {
   }
 }
 
+TEST_F(VendorServerTest, SecondServerOnTheSamePortIsRefused) {
+  StartServing();
+  demo::VendorServer second(demo::VendorServerOptions{root_.Folder(), true, 0});
+  std::string error;
+  EXPECT_FALSE(second.Start(server_->Port(), &error));
+  EXPECT_NE(error.find("another server"), std::string::npos) << error;
+  EXPECT_EQ(Fetch(Url("/tracks/song.mp3"), {"Range:bytes=0-3"}).body, track_.substr(0, 4));
+}
+
 TEST_F(VendorServerTest, StopEndsAThrottledTransferInsteadOfWaitingForIt) {
   StartServing(2000);  // the whole track would take 50 s
   std::atomic<size_t> received{0};

@@ -128,6 +128,12 @@ VendorServer::VendorServer(VendorServerOptions options)
     : options_(std::move(options)), server_(std::make_unique<httplib::Server>()) {
   // Short, so that Stop() does not wait long for idle kept-alive connections.
   server_->set_keep_alive_timeout(1);
+  // One server per port: the library's default (SO_REUSEPORT) would let a
+  // second server bind the same port and silently take part of its requests.
+  server_->set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+  });
   Route();
 }
 
