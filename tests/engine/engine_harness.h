@@ -1,0 +1,75 @@
+// The window's part in engine tests: holds the playback state, runs the
+// engine threads, receives engine messages and player events, and reacts to
+// them as the main window does (durations, lengths, buffering checks,
+// positions), without moving on to another track by itself.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/engine_threads.h"
+#include "engine/playback.h"
+#include "support/temp_dir.h"
+
+namespace enginetest {
+
+struct Message {
+  uint32_t type;
+  uint32_t value;
+};
+
+struct HarnessOptions {
+  bool withBrelix = true;         // libbrelix.so linked into the program folder
+  bool cacheFolderBlocked = false;  // a plain file named "cache" is in the way
+};
+
+class EngineHarness : public engine::EngineHost {
+ public:
+  explicit EngineHarness(const HarnessOptions& options = {});
+  // Ends the engine threads.
+  ~EngineHarness() override;
+
+  engine::PlaybackState& State() { return state_; }
+  const std::string& ProgramFolder() const { return folder_.Folder(); }
+
+  void Request(const std::string& url) { engine::RequestTrack(state_, url); }
+  // Handles messages as they come until `done` holds; false on time-out.
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs = 30000);
+  // Handles whatever arrives during `ms`.
+  void RunFor(int ms);
+  // Ends the engine threads now (the destructor does it otherwise).
+  void StopEngine() { threads_.reset(); }
+
+  // What the harness has handled and seen so far.
+  size_t Count(uint32_t type) const;
+  std::vector<Message> Handled() const { return handled_; }
+  size_t EventCount(int event) const;
+  // Percentages shown while buffering, and whether and how far ahead the
+  // output was resumed.
+  std::vector<int32_t> bufferingPercents;
+  int resumes = 0;
+  int64_t secondsAheadAtResume = -1;
+
+  void PostEngineMessage(uint32_t type, uint32_t value) override;
+
+ private:
+  static void Sink(int event, uint32_t value);
+  void Handle(const Message& message);
+
+  testsupport::TempDir folder_;
+  engine::PlaybackState state_;
+  std::unique_ptr<engine::EngineThreads> threads_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<Message> queue_;
+  std::vector<int> events_;
+  std::vector<Message> handled_;  // the test thread's own
+};
+
+}  // namespace enginetest

@@ -1,0 +1,229 @@
+// The engine end to end: requests through the real threads, HTTP over
+// loopback, Brelix, and SDL's dummy driver.
+#include <gtest/gtest.h>
+
+#include "engine_harness.h"
+#include "gated_track_server.h"
+#include "reference_decode.h"
+#include "support/http_test_server.h"
+#include "support/mp3_fixture.h"
+
+namespace enginetest {
+namespace {
+
+using testsupport::Fault;
+
+std::string Track(double seconds, int bitrateKbps = 128) {
+  testsupport::Mp3Options options;
+  options.seconds = seconds;
+  options.bitrateKbps = bitrateKbps;
+  return testsupport::EncodeMp3(options).bytes;
+}
+
+// Downloads of `path` by the engine; Brelix's own requests are HTTP/1.0.
+size_t DownloadsOf(const testsupport::TestHttpServer& server, const std::string& path) {
+  size_t n = 0;
+  for (const auto& request : server.Requests()) n += request.path == path && request.version == "HTTP/1.1";
+  return n;
+}
+
+auto Has(EngineHarness& harness, uint32_t type) {
+  return [&harness, type] { return harness.Count(type) > 0; };
+}
+
+TEST(Playback, WholeTrackPlaysAndTrackEndComesOnce) {
+  testsupport::TestHttpServer server;
+  const std::string plain = Track(1.0);
+  server.Serve("/plain.mp3", plain);
+  server.Serve("/tagged.mp3", Id3v2Tag(4096) + plain + Id3v1Tag());
+  for (const std::string path : {"/plain.mp3", "/tagged.mp3"}) {
+    EngineHarness harness;
+    harness.Request(server.Url(path));
+    ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd))) << path;
+    harness.RunFor(300);
+    EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u) << path;
+    EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u) << path;
+    const std::vector<Message> handled = harness.Handled();
+    ASSERT_GE(handled.size(), 3u);
+    EXPECT_EQ(handled[0].type, engine::kMessageDuration);
+    EXPECT_EQ(handled[1].type, engine::kMessageContentLength);
+    const uint32_t length = handled[1].value;
+    uint32_t lastDownloaded = 0;
+    for (const Message& m : handled) {
+      if (m.type == engine::kMessageDownloaded) lastDownloaded = m.value;
+    }
+    EXPECT_EQ(lastDownloaded, length) << path;
+    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 1u) << path;
+    EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u) << path;
+    // The player and its device are released with the track; the object
+    // itself stays reachable for the window's operations, which are harmless.
+    engine::PauseTrack(harness.State());
+    engine::ResumeTrack(harness.State());
+    engine::SeekTrack(harness.State(), 50, 100);
+    engine::SetTrackVolume(harness.State(), 40);
+    EXPECT_TRUE(harness.State().playback.load()->player.HasPlayedOut());
+  }
+}
+
+TEST(Playback, StalledDownloadRunsDryShowsPercentagesAndResumesFiveSecondsAhead) {
+  GatedTrackServer server(Track(8.0), 2 * 16000);  // about two seconds, then nothing for a while
+  EngineHarness harness;
+  harness.Request(server.Url());
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventRanDry) > 0; }));
+  harness.RunFor(300);
+  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+  EXPECT_TRUE(harness.State().buffering);
+  server.OpenGate();
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.resumes > 0; }));
+  ASSERT_FALSE(harness.bufferingPercents.empty());
+  EXPECT_TRUE(std::is_sorted(harness.bufferingPercents.begin(), harness.bufferingPercents.end()));
+  EXPECT_GE(harness.bufferingPercents.front(), 0);
+  EXPECT_LT(harness.bufferingPercents.back(), 100);
+  EXPECT_EQ(harness.secondsAheadAtResume, 5);
+  EXPECT_FALSE(harness.State().buffering);
+  EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 2u);
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
+  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+}
+
+TEST(Playback, SeekBeyondTheDownloadWaitsAndANewRequestReplacesTheTrack) {
+  testsupport::TestHttpServer server;
+  server.Serve("/long.mp3", Track(20.0));
+  server.Inject("/long.mp3", Fault::kTrickle, 8000, 1);
+  server.Serve("/next.mp3", Track(0.5));
+  EngineHarness harness;
+  harness.Request(server.Url("/long.mp3"));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPlaying) > 0; }));
+  std::weak_ptr<engine::CPlayback> first = harness.State().playback.load();
+  engine::SeekTrack(harness.State(), 90, 100);
+  EXPECT_GT(first.lock()->seekOffset.load() + 0, 0);
+  harness.RunFor(1500);
+  EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u);
+
+  harness.Request(server.Url("/next.mp3"));
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
+  harness.RunFor(300);
+  EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
+  EXPECT_TRUE(first.expired());
+}
+
+TEST(Playback, TwoQuickRequestsMakeOnePlaybackObject) {
+  testsupport::TestHttpServer server;
+  server.Serve("/held.mp3", Track(0.5));
+  server.Inject("/held.mp3", Fault::kStallHeaders, 0, 1);
+  server.Serve("/a.mp3", Track(0.5));
+  server.Serve("/b.mp3", Track(0.5));
+  EngineHarness harness;
+  harness.Request(server.Url("/held.mp3"));
+  ASSERT_TRUE(server.WaitForRequestCount(1));
+  // The download thread is busy: both requests wait for it, and merge.
+  harness.Request(server.Url("/a.mp3"));
+  harness.Request(server.Url("/b.mp3"));
+  server.ReleaseStalls();
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
+  harness.RunFor(300);
+  EXPECT_EQ(DownloadsOf(server, "/a.mp3"), 0u);
+  EXPECT_EQ(DownloadsOf(server, "/b.mp3"), 1u);
+  EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
+  EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
+}
+
+TEST(Playback, ReplacingATrackMidDownloadGivesNoTrackEndForIt) {
+  testsupport::TestHttpServer server;
+  server.Serve("/slow.mp3", Track(10.0));
+  server.Inject("/slow.mp3", Fault::kTrickle, 20000, 1);
+  server.Serve("/short.mp3", Track(0.5));
+  EngineHarness harness;
+  harness.Request(server.Url("/slow.mp3"));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPosition) > 4; }));
+  harness.Request(server.Url("/short.mp3"));
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
+  harness.RunFor(500);
+  EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
+  EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
+}
+
+TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
+  testsupport::TestHttpServer server;
+  const std::string track = Track(0.5);
+  server.Serve("/no-length.mp3", track);
+  server.Inject("/no-length.mp3", Fault::kCloseDelimited, 0, 1);
+  server.Serve("/short-body.mp3", track);
+  server.Inject("/short-body.mp3", Fault::kShortBody, 3000, 1);
+  server.Serve("/fine.mp3", track);
+  struct Case {
+    std::string name;
+    std::string url;
+    HarnessOptions options;
+    bool durationKnown;
+  };
+  const std::vector<Case> cases = {
+      {"404", server.Url("/missing.mp3"), {}, false},
+      {"no Content-Length", server.Url("/no-length.mp3"), {}, true},
+      {"body short of the start rule", server.Url("/short-body.mp3"), {}, true},
+      {"Brelix missing", server.Url("/fine.mp3"), {.withBrelix = false}, false},
+      {"cache folder blocked", server.Url("/fine.mp3"), {.cacheFolderBlocked = true}, true},
+      {"not an address", "ftp://127.0.0.1/x.mp3", {}, false},
+  };
+  for (const Case& c : cases) {
+    EngineHarness harness(c.options);
+    harness.Request(c.url);
+    ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageFailed))) << c.name;
+    harness.RunFor(300);
+    EXPECT_EQ(harness.Count(engine::kMessageFailed), 1u) << c.name;
+    EXPECT_EQ(harness.Count(engine::kMessageDuration), c.durationKnown ? 1u : 0u) << c.name;
+    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 0u) << c.name;
+    EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u) << c.name;
+  }
+}
+
+TEST(Playback, ConnectionResetMidBodyPlaysWhatArrivedToItsEnd) {
+  testsupport::TestHttpServer server;
+  server.Serve("/reset.mp3", Track(3.0));
+  server.Inject("/reset.mp3", Fault::kResetAfter, 20000, 1);
+  EngineHarness harness;
+  harness.Request(server.Url("/reset.mp3"));
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
+  harness.RunFor(300);
+  EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
+  EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
+}
+
+TEST(Playback, StopRequestsEndARequestWithoutAnyMessage) {
+  testsupport::TestHttpServer server;
+  server.Serve("/held.mp3", Track(0.5));
+  server.Inject("/held.mp3", Fault::kStallHeaders, 0, 1);
+  EngineHarness harness;
+  harness.Request(server.Url("/held.mp3"));
+  ASSERT_TRUE(server.WaitForRequestCount(1));
+  harness.State().stopDownload = true;  // what the next request raises
+  server.ReleaseStalls();
+  harness.RunFor(1000);
+  EXPECT_TRUE(harness.Handled().empty());
+  EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 0u);
+}
+
+TEST(Playback, ThousandRapidTrackSwitchesEndCleanly) {
+  testsupport::TestHttpServer server;
+  const std::string track = Track(0.2, 32);
+  for (int i = 0; i < 4; ++i) server.Serve("/t" + std::to_string(i) + ".mp3", track);
+  EngineHarness harness;
+  std::vector<std::weak_ptr<engine::CPlayback>> seen;
+  for (int i = 0; i < 1000; ++i) {
+    harness.Request(server.Url("/t" + std::to_string(i % 4) + ".mp3"));
+    engine::SetTrackVolume(harness.State(), i % 101);
+    if (i % 7 == 0) engine::PauseTrack(harness.State());
+    if (i % 11 == 0) engine::ResumeTrack(harness.State());
+    if (i % 13 == 0) engine::SeekTrack(harness.State(), i % 100, 100);
+    if (std::shared_ptr<engine::CPlayback> playback = harness.State().playback.load()) seen.push_back(playback);
+    harness.RunFor(i % 3 == 0 ? 2 : 0);
+  }
+  ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd), 60000));
+  harness.StopEngine();
+  size_t alive = 0;
+  for (const auto& weak : seen) alive += !weak.expired();
+  EXPECT_LE(alive, 1u);  // only the last one, still named by the playback state
+}
+
+}  // namespace
+}  // namespace enginetest
