@@ -112,7 +112,10 @@ TEST(DemoTags, Id3v24FrameSizesAreSynchsafeEvenForALargeCover) {
   std::vector<Id3Frame> frames = ReadId3v2Frames(tag);
   const Id3Frame* picture = FindFrame(frames, "APIC");
   ASSERT_NE(picture, nullptr);
-  std::string header("\0image/png\0\x03" "Cover\0", 18);
+  std::string header(
+      "\0image/png\0\x03"
+      "Cover\0",
+      18);
   EXPECT_EQ(picture->body.substr(0, header.size()), header);
   EXPECT_EQ(picture->body.substr(header.size()), tags.coverPng);
   const Id3Frame* title = FindFrame(frames, "TIT2");
@@ -123,7 +126,12 @@ TEST(DemoTags, Id3v24FrameSizesAreSynchsafeEvenForALargeCover) {
 
 TEST(DemoTags, Utf16EncodesSupplementaryCharactersAsSurrogatesAndReplacesBrokenBytes) {
   EXPECT_EQ(demo::Utf16WithBom("\xF0\x9F\x8E\xB5"), std::string("\xFF\xFE\x3C\xD8\xB5\xDF", 6));  // U+1F3B5
-  EXPECT_EQ(demo::Utf16WithBom("a\xE5" "b"), std::string("\xFF\xFE" "a\0\xFD\xFF" "b\0", 8));
+  EXPECT_EQ(demo::Utf16WithBom("a\xE5"
+                               "b"),
+            std::string("\xFF\xFE"
+                        "a\0\xFD\xFF"
+                        "b\0",
+                        8));
 }
 
 TEST(DemoTags, Id3v1IsOneHundredTwentyEightBytesWithTrackNumberAfterAZero) {
@@ -150,8 +158,8 @@ TEST(DemoTags, ApeTagHasMatchingHeaderAndFooterAndItemsThatReadBack) {
   EXPECT_EQ(LittleEndian32(footer, 8), 2000u);
   EXPECT_EQ(LittleEndian32(footer, 12), tag.size() - 32);  // items and footer, not the header
   EXPECT_EQ(LittleEndian32(tag, 12), tag.size() - 32);
-  EXPECT_EQ(LittleEndian32(footer, 20), 0x80000000u);     // has a header; this is the footer
-  EXPECT_EQ(LittleEndian32(tag, 20), 0xA0000000u);        // has a header; this is the header
+  EXPECT_EQ(LittleEndian32(footer, 20), 0x80000000u);  // has a header; this is the footer
+  EXPECT_EQ(LittleEndian32(tag, 20), 0xA0000000u);     // has a header; this is the header
   std::set<std::string> keys;
   size_t at = 32;
   for (uint32_t i = 0; i < LittleEndian32(footer, 16); ++i) {
@@ -234,9 +242,9 @@ TEST(DemoEncoder, BareStreamHasNoInfoFrameAndMonoLowRateIsMpeg2Mono) {
   EXPECT_TRUE(InfoBlock(mp3).empty());
   const auto* header = reinterpret_cast<const unsigned char*>(mp3.data());
   EXPECT_EQ(header[0], 0xFF);
-  EXPECT_EQ((header[1] >> 3) & 3, 2);   // MPEG-2
-  EXPECT_EQ((header[2] >> 2) & 3, 0);   // 22050 Hz in MPEG-2
-  EXPECT_EQ((header[3] >> 6) & 3, 3);   // single channel
+  EXPECT_EQ((header[1] >> 3) & 3, 2);  // MPEG-2
+  EXPECT_EQ((header[2] >> 2) & 3, 0);  // 22050 Hz in MPEG-2
+  EXPECT_EQ((header[3] >> 6) & 3, 3);  // single channel
 }
 
 demo::SongPlan ShortSong(double bpm, uint32_t seed) {

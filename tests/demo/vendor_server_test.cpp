@@ -1,8 +1,9 @@
 // The demo vendor server: byte ranges as players and Brelix ask for them,
 // over HTTP/1.0 and HTTP/1.1, the published catalogue, the page, and stops.
+#include "vendor_server.h"
+
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-
 #include <strings.h>
 
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "vendor_server.h"
 
 namespace {
 
@@ -30,17 +30,17 @@ TEST(VendorRanges, ResolvesSingleRangesAndClampsTheirEnd) {
   const Case cases[] = {
       {"bytes=0-99", RangeAnswer::kPartial, 0, 99},
       {" bytes=10-19 ", RangeAnswer::kPartial, 10, 19},
-      {"Bytes=990-5000", RangeAnswer::kPartial, 990, 999},   // end clamped to the last byte
+      {"Bytes=990-5000", RangeAnswer::kPartial, 990, 999},  // end clamped to the last byte
       {"bytes=500-", RangeAnswer::kPartial, 500, 999},
-      {"bytes=-128", RangeAnswer::kPartial, 872, 999},       // the last 128 bytes
-      {"bytes=-5000", RangeAnswer::kPartial, 0, 999},        // more than there is: all of it
+      {"bytes=-128", RangeAnswer::kPartial, 872, 999},  // the last 128 bytes
+      {"bytes=-5000", RangeAnswer::kPartial, 0, 999},   // more than there is: all of it
       {"bytes=999-999", RangeAnswer::kPartial, 999, 999},
       {"bytes=1000-1010", RangeAnswer::kUnsatisfiable, 0, 0},  // starts past the end
       {"bytes=-0", RangeAnswer::kUnsatisfiable, 0, 0},
       {"", RangeAnswer::kWhole, 0, 0},
-      {"items=0-9", RangeAnswer::kWhole, 0, 0},              // unknown unit: ignored
-      {"bytes=0-9,20-29", RangeAnswer::kWhole, 0, 0},        // several ranges: the whole resource
-      {"bytes=9-0", RangeAnswer::kWhole, 0, 0},              // invalid: ignored
+      {"items=0-9", RangeAnswer::kWhole, 0, 0},        // unknown unit: ignored
+      {"bytes=0-9,20-29", RangeAnswer::kWhole, 0, 0},  // several ranges: the whole resource
+      {"bytes=9-0", RangeAnswer::kWhole, 0, 0},        // invalid: ignored
       {"bytes=x-9", RangeAnswer::kWhole, 0, 0},
       {"bytes=99999999999999999999-", RangeAnswer::kWhole, 0, 0},  // does not fit: ignored
   };
@@ -91,8 +91,8 @@ size_t CollectHeader(char* data, size_t size, size_t count, void* reply) {
 
 // One request with the header lines as given (e.g. "Range:bytes=0-9", with
 // no space, as Brelix sends it).
-Reply Fetch(const std::string& url, const std::vector<std::string>& lines = {}, bool http10 = false,
-            bool head = false, std::atomic<size_t>* progress = nullptr) {
+Reply Fetch(const std::string& url, const std::vector<std::string>& lines = {}, bool http10 = false, bool head = false,
+            std::atomic<size_t>* progress = nullptr) {
   Reply reply;
   reply.progress = progress;
   CURL* curl = curl_easy_init();

@@ -205,8 +205,8 @@ void VendorServer::Route() {
         return;
       case RangeAnswer::kPartial:
         response.status = 206;
-        response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                                 std::to_string(range.last) + "/" + std::to_string(size));
+        response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) +
+                                                 "/" + std::to_string(size));
         break;
       case RangeAnswer::kWhole:
         response.status = 200;
@@ -225,8 +225,8 @@ void VendorServer::Route() {
           if (rate > 0) {
             auto due = began + std::chrono::microseconds(static_cast<int64_t>(offset) * 1000000 / rate);
             while (!stopping_ && std::chrono::steady_clock::now() < due) {
-              std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                  kThrottleStep, due - std::chrono::steady_clock::now()));
+              std::this_thread::sleep_for(
+                  std::min<std::chrono::steady_clock::duration>(kThrottleStep, due - std::chrono::steady_clock::now()));
             }
           }
           if (stopping_) return false;

@@ -37,9 +37,9 @@ enum class RangeAnswer {
 RangeAnswer ResolveRange(const std::string& value, int64_t size, ByteRange* range);
 
 struct VendorServerOptions {
-  std::string root;              // the folder that is served
-  bool quiet = false;            // no request log on stderr
-  int64_t bytesPerSecond = 0;    // limit for each response body; 0 = none
+  std::string root;            // the folder that is served
+  bool quiet = false;          // no request log on stderr
+  int64_t bytesPerSecond = 0;  // limit for each response body; 0 = none
 };
 
 class VendorServer {

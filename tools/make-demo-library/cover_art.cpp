@@ -74,7 +74,7 @@ Rgb CoverPixel(int x, int y, int side, uint32_t seed) {
   double cy = side * 0.5;
   double radius = std::hypot(x + 0.5 - cx, y + 0.5 - cy) / (side * 0.5);
   if (radius > 0.86) return background;
-  if (radius < 0.035) return background;  // spindle hole
+  if (radius < 0.035) return background;                                               // spindle hole
   if (radius < 0.3) return Mix(Hue(hue + 0.5), {1, 1, 1}, radius < 0.1 ? 0.6 : 0.15);  // label
   double groove = 0.08 + 0.04 * std::sin(radius * side * 1.9);
   double sheen = 0.12 * std::pow(std::max(0.0, std::cos(std::atan2(y - cy, x - cx) * 2.0)), 8.0);
@@ -116,7 +116,7 @@ std::string CoverPng(int side, uint32_t seed) {
   std::string header;
   PutBigEndian32(&header, static_cast<uint32_t>(side));
   PutBigEndian32(&header, static_cast<uint32_t>(side));
-  header += "\x08\x02";          // 8 bits per channel, RGB
+  header += "\x08\x02";            // 8 bits per channel, RGB
   header += std::string(3, '\0');  // deflate, adaptive filtering, no interlace
   return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", StoredZlib(pixels)) +
          Chunk("IEND", "");

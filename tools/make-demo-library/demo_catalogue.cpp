@@ -24,7 +24,7 @@ struct Genre {
   uint8_t id3v1;
 };
 
-constexpr Genre kCategoryGenres[] = {{"Dance", 3}, {"Dance", 3}, {"Trip-Hop", 27},
+constexpr Genre kCategoryGenres[] = {{"Dance", 3},  {"Dance", 3},   {"Trip-Hop", 27},
                                      {"House", 35}, {"Techno", 18}, {"Disco", 4}};
 
 EncoderSettings Cbr(int kbps, bool infoFrame = true, bool mono = false) {
@@ -33,8 +33,8 @@ EncoderSettings Cbr(int kbps, bool infoFrame = true, bool mono = false) {
 EncoderSettings Vbr(int quality) { return {BitrateMode::kVariable, 0, quality, false, true}; }
 EncoderSettings Abr(int kbps) { return {BitrateMode::kAverage, kbps, 4, false, true}; }
 
-SongPlan Song(double bpm, int root, bool minor, std::array<int, 4> chords, Groove groove, int seconds,
-              int sampleRate, uint32_t seed) {
+SongPlan Song(double bpm, int root, bool minor, std::array<int, 4> chords, Groove groove, int seconds, int sampleRate,
+              uint32_t seed) {
   SongPlan plan;
   plan.bpm = bpm;
   plan.rootNote = root;
@@ -47,7 +47,7 @@ SongPlan Song(double bpm, int root, bool minor, std::array<int, 4> chords, Groov
   return plan;
 }
 
-constexpr std::array<int, 4> kMinorDrive = {0, 5, 2, 6};   // i VI III VII
+constexpr std::array<int, 4> kMinorDrive = {0, 5, 2, 6};    // i VI III VII
 constexpr std::array<int, 4> kMinorCadence = {0, 3, 4, 0};  // i iv v i
 constexpr std::array<int, 4> kMinorRock = {0, 6, 5, 6};     // i VII VI VII
 constexpr std::array<int, 4> kMajorPop = {0, 4, 5, 3};      // I V vi IV
@@ -58,8 +58,11 @@ constexpr Groove kClub = Groove::kFourOnTheFloor;
 constexpr Groove kSlow = Groove::kHalfTime;
 constexpr Groove kDisco = Groove::kDisco;
 
-std::string Latin(const std::string& utf8Fallback, const std::string& ascii) {
-  return ascii.empty() ? utf8Fallback : ascii;
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
 }
 
 std::string TimeText(int seconds) {
@@ -86,46 +89,60 @@ const std::vector<DemoCategory>& DemoCategories() {
 }
 
 const std::vector<DemoTrack>& DemoTracks() {
+  constexpr TagPlan kId3v23{.id3v2Version = 3};
+  constexpr TagPlan kId3v23Id3v1{.id3v2Version = 3, .id3v1 = true};
+  constexpr TagPlan kId3v23CoverId3v1{.id3v2Version = 3, .cover = true, .id3v1 = true};
+  constexpr TagPlan kId3v23Ape{.id3v2Version = 3, .ape = true};
+  constexpr TagPlan kId3v23ApeId3v1{.id3v2Version = 3, .ape = true, .id3v1 = true};
+  constexpr TagPlan kId3v24{.id3v2Version = 4};
+  constexpr TagPlan kId3v24Id3v1{.id3v2Version = 4, .id3v1 = true};
+  constexpr TagPlan kApe{.ape = true};
+  constexpr TagPlan kApeId3v1{.ape = true, .id3v1 = true};
+  constexpr TagPlan kId3v1{.id3v1 = true};
+  constexpr TagPlan kNoTags{};
+  constexpr bool kNoTime = false;
+  // clang-format off
   static const std::vector<DemoTrack> tracks = {
-      {0, "cn-01-yese-nihong.mp3", "夜色霓虹", "Yese Nihong", Song(128, 57, true, kMinorDrive, kClub, 62, 44100, 101),
-       Vbr(4), {3, false, false, true}},
+      {0, "cn-01-yese-nihong.mp3", "夜色霓虹", "Yese Nihong",
+       Song(128, 57, true, kMinorDrive, kClub, 62, 44100, 101), Vbr(4), kId3v23Id3v1},
       {0, "cn-02-yueguang-wuchi.mp3", "月光舞池", "Yueguang Wuchi",
-       Song(126, 62, true, kMinorRock, kClub, 70, 44100, 102), Cbr(192), {3, true, false, true}},
+       Song(126, 62, true, kMinorRock, kClub, 70, 44100, 102), Cbr(192), kId3v23CoverId3v1},
       {0, "cn-03-xintiao-jiepai.mp3", "心跳节拍", "Xintiao Jiepai",
-       Song(130, 64, true, kMinorCadence, kClub, 55, 48000, 103), Abr(160), {4, false, false, false}},
-      {1, "en-01-neon-skyline.mp3", "Neon Skyline", "", Song(124, 60, false, kMajorLift, kClub, 58, 44100, 201), Vbr(2),
-       {0, false, true, true}},
-      {1, "en-02-midnight-runner.mp3", "Midnight Runner", "", Song(128, 65, true, kMinorRock, kClub, 48, 44100, 202),
-       Cbr(128, false), {0, false, false, true}},
+       Song(130, 64, true, kMinorCadence, kClub, 55, 48000, 103), Abr(160), kId3v24},
+      {1, "en-01-neon-skyline.mp3", "Neon Skyline", "",
+       Song(124, 60, false, kMajorLift, kClub, 58, 44100, 201), Vbr(2), kApeId3v1},
+      {1, "en-02-midnight-runner.mp3", "Midnight Runner", "",
+       Song(128, 65, true, kMinorRock, kClub, 48, 44100, 202), Cbr(128, false), kId3v1},
       {1, "en-03-golden-hour-groove.mp3", "Golden Hour Groove", "",
-       Song(120, 55, false, kMajorPop, kDisco, 66, 32000, 203), Vbr(5), {3, false, false, false}, false},
+       Song(120, 55, false, kMajorPop, kDisco, 66, 32000, 203), Vbr(5), kId3v23, kNoTime},
       {2, "slow-01-weixun.mp3", "慢摇串烧 Vol.1 微醺时光", "Manyao Chuanshao Vol.1",
-       Song(100, 57, true, kMinorCadence, kSlow, 75, 44100, 301), Vbr(4), {3, false, true, true}},
+       Song(100, 57, true, kMinorCadence, kSlow, 75, 44100, 301), Vbr(4), kId3v23ApeId3v1},
       {2, "slow-02-yeguiren.mp3", "慢摇串烧 Vol.2 城市夜归人", "Manyao Chuanshao Vol.2",
-       Song(104, 59, true, kMinorDrive, kSlow, 52, 22050, 302), Cbr(64, true, true), {4, false, false, false}},
+       Song(104, 59, true, kMinorDrive, kSlow, 52, 22050, 302), Cbr(64, true, true), kId3v24},
       {2, "slow-03-haifeng.mp3", "慢摇串烧 Vol.3 海风轻摇", "Manyao Chuanshao Vol.3",
-       Song(108, 63, false, kMajorPop, kSlow, 118, 44100, 303), Abr(128), {0, false, false, false}},
-      {3, "house-01-deep-current.mp3", "Deep Current", "", Song(122, 56, true, kMinorRock, kClub, 64, 44100, 401),
-       Vbr(3), {4, false, false, false}},
-      {3, "house-02-warehouse-4am.mp3", "Warehouse 4AM", "", Song(126, 60, true, kMinorCadence, kClub, 50, 48000, 402),
-       Cbr(256), {0, false, true, true}},
-      {3, "house-03-sunrise-terrace.mp3", "Sunrise Terrace", "", Song(120, 62, false, kMajorPop, kClub, 57, 44100, 403),
-       Vbr(4), {3, false, false, false}},
-      {3, "house-04-afterglow.mp3", "Afterglow (Club Edit)", "", Song(124, 54, true, kMinorDrive, kClub, 60, 44100, 404),
-       Vbr(4), {3, false, false, true}, true, 2},
+       Song(108, 63, false, kMajorPop, kSlow, 118, 44100, 303), Abr(128), kNoTags},
+      {3, "house-01-deep-current.mp3", "Deep Current", "",
+       Song(122, 56, true, kMinorRock, kClub, 64, 44100, 401), Vbr(3), kId3v24},
+      {3, "house-02-warehouse-4am.mp3", "Warehouse 4AM", "",
+       Song(126, 60, true, kMinorCadence, kClub, 50, 48000, 402), Cbr(256), kApeId3v1},
+      {3, "house-03-sunrise-terrace.mp3", "Sunrise Terrace", "",
+       Song(120, 62, false, kMajorPop, kClub, 57, 44100, 403), Vbr(4), kId3v23},
+      {3, "house-04-afterglow.mp3", "Afterglow (Club Edit)", "",
+       Song(124, 54, true, kMinorDrive, kClub, 60, 44100, 404), Vbr(4), kId3v23Id3v1, true, 2},
       {4, "car-01-gaosu-yexing.mp3", "高速公路夜行", "Gaosu Gonglu Yexing",
-       Song(132, 58, true, kMinorDrive, kClub, 46, 44100, 501), Cbr(320), {3, false, false, true}},
+       Song(132, 58, true, kMinorDrive, kClub, 46, 44100, 501), Cbr(320), kId3v23Id3v1},
       {4, "car-02-chechuang.mp3", "车窗外的风", "Chechuang Wai De Feng",
-       Song(128, 55, true, kMinorRock, kClub, 60, 44100, 502), Vbr(6), {0, false, true, false}, false},
+       Song(128, 55, true, kMinorRock, kClub, 60, 44100, 502), Vbr(6), kApe, kNoTime},
       {4, "car-03-huancheng.mp3", "环城快线 (车载版)", "Huancheng Kuaixian",
-       Song(136, 61, true, kMinorCadence, kClub, 53, 44100, 503), Abr(192), {4, false, false, true}},
+       Song(136, 61, true, kMinorCadence, kClub, 53, 44100, 503), Abr(192), kId3v24Id3v1},
       {5, "retro-01-wangri-wuting.mp3", "往日舞厅 1998", "Wangri Wuting 1998",
-       Song(118, 57, false, kMajorDoowop, kDisco, 68, 44100, 601), Cbr(160), {3, false, false, true}},
-      {5, "retro-02-kadai.mp3", "卡带时代", "Kadai Shidai", Song(112, 53, false, kMajorPop, kDisco, 45, 32000, 602),
-       Cbr(96), {0, false, false, true}},
-      {5, "retro-03-disco.mp3", "迪斯科回忆", "Disike Huiyi", Song(122, 64, false, kMajorLift, kDisco, 58, 44100, 603),
-       Vbr(5), {3, false, true, false}},
+       Song(118, 57, false, kMajorDoowop, kDisco, 68, 44100, 601), Cbr(160), kId3v23Id3v1},
+      {5, "retro-02-kadai.mp3", "卡带时代", "Kadai Shidai",
+       Song(112, 53, false, kMajorPop, kDisco, 45, 32000, 602), Cbr(96), kId3v1},
+      {5, "retro-03-disco.mp3", "迪斯科回忆", "Disike Huiyi",
+       Song(122, 64, false, kMajorLift, kDisco, 58, 44100, 603), Vbr(5), kId3v23Ape},
   };
+  // clang-format on
   return tracks;
 }
 
@@ -143,8 +160,8 @@ TrackTags TagsOf(const DemoTrack& track) {
   tags.album = "Tarvoni Demo: " + category.name;
   tags.genre = genre.text;
   tags.comment = "Synthesized for the Tarvoni demo";
-  tags.asciiTitle = Latin(track.title, track.asciiTitle);
-  tags.asciiArtist = track.category == 3 || track.category == 1 ? category.maker : "Tarvoni Demo DJs";
+  tags.asciiTitle = track.asciiTitle.empty() ? track.title : track.asciiTitle;
+  tags.asciiArtist = IsAscii(category.maker) ? category.maker : "Tarvoni Demo DJs";
   tags.year = kYear;
   tags.trackNumber = number;
   tags.bpm = static_cast<int>(track.song.bpm);

@@ -12,7 +12,7 @@
 namespace demo {
 
 struct DemoCategory {
-  std::string name;       // equal to a category tab's text in the player's skin
+  std::string name;  // equal to a category tab's text in the player's skin
   std::string maker;
   std::string description;
   std::string newDescription;  // the text in catalogue version 2
@@ -27,15 +27,15 @@ struct TagPlan {
 };
 
 struct DemoTrack {
-  int category = 0;           // index into DemoCategories()
-  std::string file;           // file name under tracks/
+  int category = 0;  // index into DemoCategories()
+  std::string file;  // file name under tracks/
   std::string title;
-  std::string asciiTitle;
+  std::string asciiTitle;  // for ID3v1; empty when the title is ASCII already
   SongPlan song;
   EncoderSettings encoding;
   TagPlan tags;
-  bool listsTime = true;      // the catalogue carries its "time"
-  int firstVersion = 1;       // first catalogue version that lists it
+  bool listsTime = true;  // the catalogue carries its "time"
+  int firstVersion = 1;   // first catalogue version that lists it
 };
 
 const std::vector<DemoCategory>& DemoCategories();

@@ -94,15 +94,9 @@ bool EncodeMp3(const std::vector<int16_t>& pcm, int sampleRate, const EncoderSet
 std::string DescribeSettings(const EncoderSettings& settings) {
   std::string text;
   switch (settings.mode) {
-    case BitrateMode::kConstant:
-      text = "CBR " + std::to_string(settings.bitrateKbps) + " kbps";
-      break;
-    case BitrateMode::kVariable:
-      text = "VBR q" + std::to_string(settings.vbrQuality);
-      break;
-    case BitrateMode::kAverage:
-      text = "ABR " + std::to_string(settings.bitrateKbps) + " kbps";
-      break;
+    case BitrateMode::kConstant: text = "CBR " + std::to_string(settings.bitrateKbps) + " kbps"; break;
+    case BitrateMode::kVariable: text = "VBR q" + std::to_string(settings.vbrQuality); break;
+    case BitrateMode::kAverage: text = "ABR " + std::to_string(settings.bitrateKbps) + " kbps"; break;
   }
   if (settings.mono) text += " mono";
   if (!settings.infoFrame) text += " no Info frame";

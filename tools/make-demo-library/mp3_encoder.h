@@ -13,10 +13,10 @@ enum class BitrateMode { kConstant, kVariable, kAverage };
 
 struct EncoderSettings {
   BitrateMode mode = BitrateMode::kVariable;
-  int bitrateKbps = 128;   // constant rate, or the target of an average rate
-  int vbrQuality = 4;      // 0 (best) to 9, for kVariable
-  bool mono = false;       // downmix to one channel
-  bool infoFrame = true;   // write the Xing/Info frame with the LAME tag
+  int bitrateKbps = 128;  // constant rate, or the target of an average rate
+  int vbrQuality = 4;     // 0 (best) to 9, for kVariable
+  bool mono = false;      // downmix to one channel
+  bool infoFrame = true;  // write the Xing/Info frame with the LAME tag
 };
 
 // Encodes interleaved stereo `pcm` at `sampleRate` into `mp3`. On failure

@@ -90,20 +90,30 @@ class Saw {
 
 // What plays in each part of the arrangement.
 struct Section {
-  bool kick, clap, hats, bass, chords, lead;
-  double brightness;  // 0..1, opens the chord and bass filters
+  bool kick = false, clap = false, hats = false, bass = false, chords = false, lead = false;
+  double brightness = 0.0;  // 0..1, opens the chord and bass filters
 };
 
+// Intro, groove, breakdown, drop and outro in the proportions 1:3:1:2:1.
 Section SectionOfBar(int bar, int bars) {
   int introEnd = std::max(2, bars / 8 / 2 * 2);
   int grooveEnd = std::max(introEnd + 2, bars / 2 / 4 * 4);
   int breakEnd = std::max(grooveEnd + 2, bars * 5 / 8 / 2 * 2);
   int dropEnd = std::max(breakEnd + 2, bars * 7 / 8 / 2 * 2);
-  if (bar < introEnd) return {true, false, true, false, true, false, 0.15 + 0.5 * bar / introEnd};
-  if (bar < grooveEnd) return {true, true, true, true, true, false, 0.7};
-  if (bar < breakEnd) return {false, false, bar >= breakEnd - 2, false, true, true, 0.3 + 0.6 * (bar - grooveEnd) / (breakEnd - grooveEnd)};
-  if (bar < dropEnd) return {true, true, true, true, true, true, 1.0};
-  return {true, bar < dropEnd + 2, true, true, false, false, 0.5};
+  if (bar < introEnd) {
+    return {.kick = true, .hats = true, .chords = true, .brightness = 0.15 + 0.5 * bar / introEnd};
+  }
+  if (bar < grooveEnd) {
+    return {.kick = true, .clap = true, .hats = true, .bass = true, .chords = true, .brightness = 0.7};
+  }
+  if (bar < breakEnd) {
+    double rise = 0.3 + 0.6 * (bar - grooveEnd) / (breakEnd - grooveEnd);
+    return {.hats = bar >= breakEnd - 2, .chords = true, .lead = true, .brightness = rise};
+  }
+  if (bar < dropEnd) {
+    return {.kick = true, .clap = true, .hats = true, .bass = true, .chords = true, .lead = true, .brightness = 1.0};
+  }
+  return {.kick = true, .clap = bar < dropEnd + 2, .hats = true, .bass = true, .brightness = 0.5};
 }
 
 // Sixteenth steps (bit n = step n of the bar) on which each part strikes.
@@ -117,10 +127,8 @@ Pattern PatternOf(Groove groove, Random& random) {
       uint16_t extraBass = static_cast<uint16_t>(1u << (1 + 4 * random.Below(4)));
       return {0x1111, 0x1010, 0xFFFF, 0x0000, static_cast<uint16_t>(0x4444 | extraBass), 0x0000};
     }
-    case Groove::kHalfTime:
-      return {0x0401, 0x0100, 0x5555, 0x4000, 0x4949, 0x0000};
-    case Groove::kDisco:
-      return {0x1111, 0x1010, 0x1111, 0x4444, 0x5555, 0x4444};
+    case Groove::kHalfTime: return {0x0401, 0x0100, 0x5555, 0x4000, 0x4949, 0x0000};
+    case Groove::kDisco: return {0x1111, 0x1010, 0x1111, 0x4444, 0x5555, 0x4444};
   }
   return {};
 }

@@ -17,13 +17,13 @@ enum class Groove {
 
 struct SongPlan {
   double bpm = 124;
-  int rootNote = 57;                    // MIDI note of the key's root (57 = A3)
+  int rootNote = 57;  // MIDI note of the key's root (57 = A3)
   bool minor = true;
-  int progression[4] = {0, 5, 2, 6};    // scale degree (0-6) of each bar's chord, repeating
+  int progression[4] = {0, 5, 2, 6};  // scale degree (0-6) of each bar's chord, repeating
   Groove groove = Groove::kFourOnTheFloor;
   int seconds = 60;
   int sampleRate = 44100;
-  uint32_t seed = 1;                    // varies hats, lead pattern and voicing
+  uint32_t seed = 1;  // varies hats, lead pattern and voicing
 };
 
 // Interleaved 16-bit stereo PCM, `seconds × sampleRate` frames.

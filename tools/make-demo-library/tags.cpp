@@ -30,7 +30,11 @@ std::vector<char32_t> CodePoints(const std::string& utf8) {
   size_t i = 0;
   while (i < utf8.size()) {
     unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = lead < 0x80             ? 0
+                : (lead & 0xE0) == 0xC0 ? 1
+                : (lead & 0xF0) == 0xE0 ? 2
+                : (lead & 0xF8) == 0xF0 ? 3
+                                        : -1;
     char32_t point = 0xFFFD;
     size_t length = 1;
     if (extra >= 0 && i + extra < utf8.size()) {
@@ -172,9 +176,11 @@ std::string Id3v1Tag(const TrackTags& tags) {
 }
 
 std::string ApeTag(const TrackTags& tags) {
-  std::vector<std::pair<std::string, std::string>> items = {
-      {"Title", tags.title}, {"Artist", tags.artist}, {"Album", tags.album}, {"Genre", tags.genre},
-      {"Comment", tags.comment}};
+  std::vector<std::pair<std::string, std::string>> items = {{"Title", tags.title},
+                                                            {"Artist", tags.artist},
+                                                            {"Album", tags.album},
+                                                            {"Genre", tags.genre},
+                                                            {"Comment", tags.comment}};
   if (tags.year > 0) items.emplace_back("Year", std::to_string(tags.year));
   if (tags.trackNumber > 0) items.emplace_back("Track", std::to_string(tags.trackNumber));
   if (tags.bpm > 0) items.emplace_back("BPM", std::to_string(tags.bpm));

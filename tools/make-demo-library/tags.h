@@ -19,8 +19,8 @@ struct TrackTags {
   int year = 0;
   int trackNumber = 0;
   int bpm = 0;
-  uint8_t id3v1Genre = 255;   // index into the ID3v1 genre list; 255 = none
-  std::string coverPng;       // front cover image; empty for none
+  uint8_t id3v1Genre = 255;  // index into the ID3v1 genre list; 255 = none
+  std::string coverPng;      // front cover image; empty for none
 };
 
 // An ID3v2.3 tag (texts in UTF-16 with BOM where not plain ASCII) or an
