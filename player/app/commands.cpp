@@ -51,7 +51,6 @@ void CMusicBox::OnClick(TNotifyUI& msg) {
   } else if (NameIs(name, "pause")) {
     Pause();
   } else if (NameIsNoCase(name, "playall")) {
-    ShowPlay();
     if (m_pMusics != nullptr && m_pMusics->GetCount() > 0) ActivateRow(0);
   } else if (NameIsNoCase(name, "website")) {
     platform::OpenInBrowser(m_settings.vendorBaseUrl);
@@ -82,8 +81,9 @@ void CMusicBox::Pause() {
   ShowPlay();
 }
 
+// The buttons change only when a row is activated (which shows "play"):
+// with no row to step to, the track in hand sounds on and "pause" stays.
 void CMusicBox::StepRow(int step) {
-  ShowPlay();
   const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
   if (count < 1) return;
   const int playing = FindPlayingRow();

@@ -1,6 +1,7 @@
 #include "app/music_box.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -101,7 +102,13 @@ void CMusicBox::Initialise() {
   if (!m_catalogue.LoadFile(m_cataloguePath, true)) return;
   auto* firstTab = uihost::FindControlOf<COptionUI>(m_pm, "DjSorts1");
   if (firstTab == nullptr) return;
-  firstTab->Selected(true);
+  // Selecting the tab fills the list through its "selectchanged"; a skin
+  // that has it selected already sends none.
+  if (firstTab->IsSelected()) {
+    OnCategorySelected(firstTab);
+  } else {
+    firstTab->Selected(true);
+  }
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconBig))));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconSmall))));
@@ -131,6 +138,11 @@ void CMusicBox::AddTrayIcon() {
   m_trayIcon.hIcon = LoadIcon(nullptr, MAKEINTRESOURCE(kIconSmall));
   platform::CopyUtf8(m_trayIcon.szTip, sizeof(m_trayIcon.szTip), kProgramName);
   m_trayIconShown = Shell_NotifyIcon(NIM_ADD, &m_trayIcon) != FALSE;
+  static bool reported = false;
+  if (!m_trayIconShown && !reported) {
+    reported = true;
+    std::fprintf(stderr, "tarvoni: without a system tray the window is minimised where it would hide in the tray\n");
+  }
 }
 
 void CMusicBox::StartWorkers() {

@@ -48,13 +48,16 @@ TEST_F(CommandsTest, PrevOnTheFirstRowWrapsToTheLastAndNextOnTheLastToTheFirst) 
   EXPECT_TRUE(box.PlayShown());
 }
 
-TEST_F(CommandsTest, PrevAndNextDoNothingWhileThePlayingRowIsNotListed) {
+TEST_F(CommandsTest, PrevAndNextLeaveTheTrackAndItsPauseButtonWhileItsRowIsNotListed) {
   MusicBoxHarness& box = *box_;
   box.Activate(1);
+  ::SendMessage(box.Window(), kPlayerEventMessage, 0, engine::kEventPlaying);
+  ASSERT_TRUE(box.PauseShown());
   box.ControlOf<COptionUI>("DjSorts2")->Selected(true);
   box.Click("next");
   box.Click("prev");
   EXPECT_EQ(box.TrackUrl(), server_.Url("/2.mp3"));
+  EXPECT_TRUE(box.PauseShown());
 }
 
 TEST_F(CommandsTest, PlayWithNothingSelectedChangesNothingAndWithASelectedRowStartsIt) {

@@ -224,6 +224,7 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAndTheNextRowStarts) {
     return false;
   };
   ASSERT_TRUE(WaitFor([&] { return requested("/second.mp3"); })) << installed_.Log();
+  EXPECT_EQ(desktop_->Xdotool({"getwindowname", window}), "正在播放-Second\n");
   // The output keeps running on silence, which pushes what was played into the file.
   platform::SleepMs(1500);
   std::string sound;

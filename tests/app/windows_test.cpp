@@ -72,19 +72,6 @@ TEST_F(WindowsTest, CaptionBandDragsByAnyControlButButtonsAndSliders) {
   EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("play"))), HTCLIENT);
 }
 
-TEST_F(WindowsTest, EscapeInTheMainWindowDoesNothing) {
-  bool handled = false;
-  Box().Box().MessageHandler(WM_KEYDOWN, VK_ESCAPE, 0, handled);
-  EXPECT_TRUE(handled);
-  Box().PumpFor(200);
-  EXPECT_FALSE(Box().QuitPosted());
-}
-
-TEST_F(WindowsTest, CloseButtonQuits) {
-  Box().Click("closebtn");
-  EXPECT_TRUE(Box().PumpUntilQuit());
-}
-
 TEST_F(WindowsTest, MenuOpensAtTheCursorAndLeftOrAboveItWhereTheScreenEnds) {
   auto* menu = new CMenuWnd();
   ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), 10, 20, "menutray.xml"));
@@ -119,52 +106,16 @@ TEST_F(WindowsTest, MenuClosesWhenItLosesTheFocusWithoutACommand) {
   EXPECT_TRUE(IsWindow(Box().Window()));
 }
 
-TEST_F(WindowsTest, MenuExitReachesTheMainWindowAsClick5001WhichQuits) {
-  auto* menu = new CMenuWnd();
-  ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), 10, 10, "menutray.xml"));
-  const HWND menuWindow = menu->GetHWND();
-  CControlUI* exit = menu->PaintManager().FindControl("menu_exit");
-  ASSERT_NE(exit, nullptr);
-  menu->PaintManager().SendNotify(exit, "click");
-  EXPECT_FALSE(IsWindowVisible(menuWindow));
-  EXPECT_TRUE(Box().PumpUntilQuit());
-  EXPECT_FALSE(IsWindow(menuWindow));
-}
-
-TEST_F(WindowsTest, EscapeInTheMenuEndsTheProgram) {
-  auto* menu = new CMenuWnd();
-  ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), 10, 10, "menutray.xml"));
-  PostMessage(menu->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_TRUE(Box().PumpUntilQuit());
-}
-
 // The about window without its modal loop: the test's pumping runs it.
-HWND OpenAbout(CAboutDlg** about) {
-  *about = new CAboutDlg();
-  return (*about)->Create(nullptr, "", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0);
-}
-
-TEST_F(WindowsTest, AboutCloseButtonClosesOnlyTheAboutWindow) {
-  CAboutDlg* about = nullptr;
-  const HWND aboutWindow = OpenAbout(&about);
-  ASSERT_NE(aboutWindow, nullptr);
-  CControlUI* close = about->PaintManager().FindControl("closebtn");
-  ASSERT_NE(close, nullptr);
-  about->PaintManager().SendNotify(close, "click");
-  EXPECT_TRUE(Box().PumpUntil([&] { return !IsWindow(aboutWindow); }, 5000));
-  Box().PumpFor(100);
-  EXPECT_FALSE(Box().QuitPosted());
-  EXPECT_TRUE(IsWindow(Box().Window()));
-}
+HWND OpenAbout() { return (new CAboutDlg())->Create(nullptr, "", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0); }
 
 TEST_F(WindowsTest, EnterClosesTheAboutWindowAndEscapeEndsTheProgram) {
-  CAboutDlg* about = nullptr;
-  HWND aboutWindow = OpenAbout(&about);
+  HWND aboutWindow = OpenAbout();
   PostMessage(aboutWindow, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_TRUE(Box().PumpUntil([&] { return !IsWindow(aboutWindow); }, 5000));
   EXPECT_FALSE(Box().QuitPosted());
 
-  aboutWindow = OpenAbout(&about);
+  aboutWindow = OpenAbout();
   PostMessage(aboutWindow, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_TRUE(Box().PumpUntilQuit());
   if (IsWindow(aboutWindow)) DestroyWindow(aboutWindow);
