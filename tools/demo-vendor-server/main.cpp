@@ -10,9 +10,11 @@
 // distant server. Stops cleanly on SIGINT or SIGTERM.
 //
 // Exit status: 0 stopped by a signal, 1 could not serve, 2 bad arguments.
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>

@@ -9,6 +9,7 @@
 // built into the player. Progress goes to stderr.
 //
 // Exit status: 0 done, 1 the work failed (message on stderr), 2 bad arguments.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
