@@ -144,6 +144,12 @@ class Mixer {
     return (device_ != 0 && !LostLocked()) || ReopenLocked(format_);
   }
 
+  void Close() {
+    std::lock_guard lock(mutex_);
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+  }
+
   bool Attach(const std::shared_ptr<SoundBufferState>& buffer) {
     std::lock_guard lock(mutex_);
     if (device_ == 0 || !SameFormat(buffer->format, format_)) return false;
@@ -334,5 +340,7 @@ std::unique_ptr<SoundBuffer> SoundDevice::CreateBuffer(const WaveFormat& format,
   if (!TheMixer().Attach(state)) return nullptr;
   return std::unique_ptr<SoundBuffer>(new SoundBuffer(std::move(state)));
 }
+
+void ShutdownSound() { TheMixer().Close(); }
 
 }  // namespace platform

@@ -118,4 +118,9 @@ class SoundDevice {
   SoundDevice() = default;
 };
 
+// Closes the output device for a program that is ending; what was handed to
+// it is played (or, for the disk driver, written) first. Buffers still alive
+// go silent, and the next SoundDevice::Create opens the device again.
+void ShutdownSound();
+
 }  // namespace platform
