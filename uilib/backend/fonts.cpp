@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <tuple>
@@ -55,7 +56,11 @@ bool Match(const std::string& pattern, bool needChinese, FaceFile* face) {
 }
 
 bool FindFace(const CPaintManagerUI::TFontInfo& info, FaceFile* face) {
-  static bool ready = FcInit() == FcTrue;
+  static bool ready = [] {
+    if (FcInit() != FcTrue) return false;
+    std::atexit(FcFini);
+    return true;
+  }();
   if (!ready) return false;
   std::string style;
   if (info.bold) style += ":bold";
@@ -69,7 +74,9 @@ bool FindFace(const CPaintManagerUI::TFontInfo& info, FaceFile* face) {
 
 TTF_Font* OpenFont(const CPaintManagerUI::TFontInfo& info) {
   using Key = std::tuple<std::string, int, bool, bool, bool>;
-  static std::map<Key, TTF_Font*> fonts;
+  // Open fonts live as long as the process (never destroyed at exit, while
+  // text may still be drawn).
+  static auto& fonts = *new std::map<Key, TTF_Font*>;
   static bool reported = false;
   Key key{info.faceName.str(), info.size, info.bold, info.italic, info.underline};
   auto it = fonts.find(key);

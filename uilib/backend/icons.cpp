@@ -2,16 +2,24 @@
 #include <SDL_image.h>
 
 #include <map>
+#include <memory>
 
 #include "sdl_backend.h"
 #include "uilib/win_api.h"
 
 namespace {
 
+struct IconDeleter {
+  void operator()(UIIconTag* icon) const {
+    SDL_FreeSurface(icon->surface);
+    delete icon;
+  }
+};
+
 struct IconResource {
   const unsigned char* data = nullptr;
   size_t size = 0;
-  UIIconTag* loaded = nullptr;
+  std::unique_ptr<UIIconTag, IconDeleter> loaded;
 };
 
 // Never destroyed: the decoded icons it holds live as long as the program.
@@ -34,7 +42,7 @@ HICON LoadIcon(HINSTANCE, LPCTSTR resource) {
   auto it = Icons().find(id);
   if (it == Icons().end()) return nullptr;
   IconResource& icon = it->second;
-  if (icon.loaded) return icon.loaded;
+  if (icon.loaded) return icon.loaded.get();
   if (!uilib::backend::EnsureVideo()) return nullptr;
   SDL_RWops* stream = SDL_RWFromConstMem(icon.data, static_cast<int>(icon.size));
   SDL_Surface* decoded = stream ? IMG_Load_RW(stream, 1) : nullptr;
@@ -43,8 +51,8 @@ HICON LoadIcon(HINSTANCE, LPCTSTR resource) {
   SDL_FreeSurface(decoded);
   if (!pixels) return nullptr;
   // Program icons are shared and live as long as the program, as Win32's are.
-  icon.loaded = new UIIconTag{pixels};
-  return icon.loaded;
+  icon.loaded.reset(new UIIconTag{pixels});
+  return icon.loaded.get();
 }
 
 BOOL DestroyIcon(HICON) { return TRUE; }

@@ -1,5 +1,6 @@
 #include "attributes.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,12 @@ namespace uilib {
 
 namespace {
 
+// Sizes and positions beyond this are nonsense; keeping them small keeps
+// the layout arithmetic far from overflowing.
+constexpr long kLargestNumber = 100000;
+
+LONG Bounded(long number) { return static_cast<LONG>(std::max(-kLargestNumber, std::min(number, kLargestNumber))); }
+
 // Reads up to `count` comma-separated integers into `out`.
 void ParseIntegers(LPCTSTR value, LONG* out, int count) {
   const char* p = value ? value : "";
@@ -17,7 +24,7 @@ void ParseIntegers(LPCTSTR value, LONG* out, int count) {
     char* end = nullptr;
     long number = std::strtol(p, &end, 10);
     if (end == p) return;
-    out[i] = static_cast<LONG>(number);
+    out[i] = Bounded(number);
     p = end;
     while (*p == ' ') ++p;
     if (*p != ',') return;
@@ -59,7 +66,7 @@ SIZE ParseSize(LPCTSTR value) {
 
 bool ParseBool(LPCTSTR value) { return value && (CompareNoCase(value, "true") == 0 || std::strcmp(value, "1") == 0); }
 
-int ParseInt(LPCTSTR value) { return value ? static_cast<int>(std::strtol(value, nullptr, 10)) : 0; }
+int ParseInt(LPCTSTR value) { return value ? Bounded(std::strtol(value, nullptr, 10)) : 0; }
 
 std::vector<std::pair<std::string, std::string>> ParseAttributeList(LPCTSTR list) {
   std::vector<std::pair<std::string, std::string>> pairs;

@@ -12,6 +12,7 @@ namespace uilib {
 
 // "#AARRGGBB", "#RRGGBB" (opaque) or "0xAARRGGBB"; 0 for anything else.
 DWORD ParseColor(LPCTSTR value);
+// Numbers are kept within +-100000.
 // "l,t,r,b"; missing numbers are 0.
 RECT ParseRect(LPCTSTR value);
 // "cx,cy"; missing numbers are 0.

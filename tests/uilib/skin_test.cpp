@@ -1,0 +1,128 @@
+// The skin as built into the program folder: every layout builds from the
+// archive and carries the names and classes the player looks up. Pictures
+// of the three layouts are written beside the test (skin-MusicBox.png, …).
+#include <gtest/gtest.h>
+
+#include "ui_test_window.h"
+#include "uilib/ui_snapshot.h"
+
+namespace {
+
+struct Expected {
+  const char* name;
+  const char* className;
+};
+
+class SkinTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    CPaintManagerUI::SetResourcePath(TARVONI_SKIN_FOLDER);
+    CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
+  }
+
+  // Builds `layout` from the archive in a window; the stderr said while
+  // building and painting goes to `said`.
+  UiTestWindow* Open(const char* layout, std::string* said) {
+    std::string xml;
+    EXPECT_TRUE(CPaintManagerUI::LoadResource(layout, &xml)) << layout;
+    auto* window = new UiTestWindow(xml);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(window->Open());
+    std::string picture = std::string("skin-") + layout;
+    picture.replace(picture.size() - 4, 4, ".png");
+    EXPECT_TRUE(SaveWindowPng(*window, picture.c_str()));
+    *said = testing::internal::GetCapturedStderr();
+    return window;
+  }
+
+  void ExpectControls(UiTestWindow& window, const std::vector<Expected>& expected) {
+    for (const Expected& control : expected) {
+      CControlUI* found = window.Find(control.name);
+      ASSERT_NE(found, nullptr) << control.name;
+      EXPECT_STREQ(found->GetClass(), control.className) << control.name;
+      EXPECT_EQ(found->GetName(), control.name) << "names are matched exactly by some lookups";
+    }
+  }
+
+  void Close(UiTestWindow* window) {
+    DestroyWindow(*window);
+    delete window;
+  }
+};
+
+TEST_F(SkinTest, MainWindowCarriesEveryControlThePlayerUses) {
+  std::string said;
+  UiTestWindow* window = Open("MusicBox.xml", &said);
+  EXPECT_EQ(said, "") << "every image and font of the layout loads";
+  ExpectControls(*window, {{"VolumeSlider", "SliderUI"},
+                           {"ProgressSlider", "SliderUI"},
+                           {"musiclength", "LabelUI"},
+                           {"title", "LabelUI"},
+                           {"maker", "LabelUI"},
+                           {"desc", "LabelUI"},
+                           {"play", "ButtonUI"},
+                           {"pause", "ButtonUI"},
+                           {"prev", "ButtonUI"},
+                           {"next", "ButtonUI"},
+                           {"workspace", "VerticalLayoutUI"},
+                           {"musics", "ListUI"},
+                           {"closebtn", "ButtonUI"},
+                           {"minbtn", "ButtonUI"},
+                           {"playall", "ButtonUI"},
+                           {"website", "ButtonUI"}});
+  const char* const texts[] = {"中文舞曲", "英文舞曲", "慢摇串烧", "电音House", "车载DJ", "经典怀旧"};
+  for (int i = 0; i < 6; ++i) {
+    std::string name = "DjSorts" + std::to_string(i + 1);
+    auto* option = static_cast<COptionUI*>(window->Find(name.c_str()));
+    ASSERT_NE(option, nullptr) << name;
+    EXPECT_STREQ(option->GetClass(), "OptionUI");
+    EXPECT_STREQ(option->GetGroup(), "DjSorts");
+    EXPECT_EQ(option->GetText(), texts[i]);
+    EXPECT_FALSE(option->IsSelected()) << "selecting DjSorts1 at start must be a change, so that it fills the list";
+  }
+  EXPECT_TRUE(window->Find("play")->IsVisible());
+  EXPECT_FALSE(window->Find("pause")->IsVisible());
+  EXPECT_EQ(window->Find("workspace")->GetFixedHeight(), 222) << "the list's rows add to 222";
+  // The workspace sits in a scrolling area.
+  auto* area = static_cast<CContainerUI*>(window->Find("workspace")->GetParent());
+  EXPECT_TRUE(area->IsScrollEnabled());
+  EXPECT_GT(window->manager().GetCaptionRect().bottom, 0);
+  EXPECT_GT(window->manager().GetRoundCorner().cx, 0);
+  Close(window);
+}
+
+TEST_F(SkinTest, MenuAndAboutWindowCarryTheirControls) {
+  std::string said;
+  UiTestWindow* menu = Open("menutray.xml", &said);
+  EXPECT_EQ(said, "");
+  ExpectControls(*menu, {{"menu_about", "ButtonUI"}, {"menu_exit", "ButtonUI"}});
+  Close(menu);
+  UiTestWindow* about = Open("aboutDlg.xml", &said);
+  EXPECT_EQ(said, "");
+  ExpectControls(*about, {{"closebtn", "ButtonUI"}});
+  Close(about);
+}
+
+TEST_F(SkinTest, CaptionBandHoldsNoSliderAndItsButtonsAreButtons) {
+  std::string said;
+  UiTestWindow* window = Open("MusicBox.xml", &said);
+  const RECT& caption = window->manager().GetCaptionRect();
+  RECT client;
+  GetClientRect(*window, &client);
+  int buttons = 0;
+  int draggable = 0;
+  for (int x = client.left + caption.left; x < client.right - caption.right; x += 4) {
+    for (int y = caption.top; y < caption.bottom; y += 4) {
+      CControlUI* control = window->manager().FindControl(POINT{x, y});
+      ASSERT_NE(control, nullptr);
+      EXPECT_STRNE(control->GetClass(), "SliderUI");
+      if (std::string(control->GetClass()) == "ButtonUI") ++buttons;
+      else ++draggable;
+    }
+  }
+  EXPECT_GT(buttons, 0);
+  EXPECT_GT(draggable, buttons) << "most of the band drags the window";
+  Close(window);
+}
+
+}  // namespace
