@@ -1,9 +1,10 @@
 // The state the host and the engine's threads share, the per-track playback
 // object, and the operations the host performs on them from its own thread.
 //
-// Every shared field has one writer at a time and is an atomic; playback
-// objects are shared-owned, so whichever thread drops the last reference
-// frees one, and nobody ever touches a freed one.
+// Every shared field has one writer at a time and is an atomic (or a
+// SharedSlot for the shared pointers); playback objects are shared-owned, so
+// whichever thread drops the last reference frees one, and nobody ever
+// touches a freed one.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "engine/engine_host.h"
 #include "engine/mp3_decoder.h"
 #include "engine/player_events.h"
+#include "engine/shared_slot.h"
 #include "platform/file.h"
 #include "platform/sync.h"
 
@@ -34,7 +36,7 @@ struct CPlayback {
   // A pending seek as a byte offset in the cache file; 0 means none.
   std::atomic<int32_t> seekOffset{0};
   // The cache file; null until the download thread has created it.
-  std::atomic<std::shared_ptr<platform::File>> file;
+  SharedSlot<platform::File> file;
   std::atomic<int32_t> contentLength{0};
   // Bytes in the cache file; grows only after they are written.
   std::atomic<uint32_t> downloaded{0};
@@ -52,13 +54,13 @@ struct PlaybackState {
   platform::Semaphore downloadSemaphore{0, 1};
   // A new string object for every request, so a request for the same
   // address as the last one is still a new request.
-  std::atomic<std::shared_ptr<const std::string>> trackUrl;
+  SharedSlot<const std::string> trackUrl;
   std::atomic<bool> stopDecode{true};
   std::atomic<bool> stopDownload{true};
   std::atomic<bool> paused{false};
   std::atomic<bool> buffering{false};
   // The playback object of the most recent request; null until the first.
-  std::atomic<std::shared_ptr<CPlayback>> playback;
+  SharedSlot<CPlayback> playback;
   // Brelix's figures for the most recent track that had them.
   std::atomic<int32_t> allFramesSize{0};
   std::atomic<int32_t> framesBegin{0};
@@ -70,7 +72,7 @@ struct PlaybackState {
   std::atomic<int32_t> elapsedSeconds{0};
 
   // The playback object the decode semaphore was last released for.
-  std::atomic<std::shared_ptr<CPlayback>> decodeTarget;
+  SharedSlot<CPlayback> decodeTarget;
   // The engine threads are to end.
   std::atomic<bool> shutdown{false};
 };
