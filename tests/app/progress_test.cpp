@@ -107,6 +107,25 @@ TEST(ProgressTest, DownloadedMarkerSpansTheAudioBytesAndThePositionMarkerWaitsFo
   EXPECT_EQ(box.Status(), "01:40 / 03:20");
 }
 
+// The next row is activated first, so its locating text comes before the
+// end's text, and the failure text gives way to the next row's locating text.
+TEST(ProgressTest, EndAndFailureStartTheNextRowAndLeaveTheirTexts) {
+  TestHttpServer server;
+  ProgramFolder folder;
+  folder.WriteCatalogue(CatalogueXml({{TabNames()[0], "", "", {{"A", server.Url("/a.mp3"), ""},
+                                                               {"B", server.Url("/b.mp3"), ""}}}}));
+  MusicBoxHarness box(folder, server.Url(""));
+
+  box.Activate(1);
+  box.EngineMessage(engine::kMessageTrackEnd, 0);
+  EXPECT_EQ(box.TrackUrl(), server.Url("/a.mp3"));
+  EXPECT_EQ(box.Status(), "即将播放下一首舞曲");
+  EXPECT_TRUE(box.PlayShown());
+  box.EngineMessage(engine::kMessageFailed, 0);
+  EXPECT_EQ(box.TrackUrl(), server.Url("/b.mp3"));
+  EXPECT_EQ(box.Status(), "正在定位舞曲...");
+}
+
 TEST(ProgressTest, TheLastRowEndingStartsTheFirst) {
   TestHttpServer server;
   testsupport::Mp3Options options;
@@ -127,7 +146,6 @@ TEST(ProgressTest, TheLastRowEndingStartsTheFirst) {
   }));
   EXPECT_TRUE(sounded);
   EXPECT_EQ(box.List().GetCurSel(), 0);
-  EXPECT_EQ(box.Status(), "即将播放下一首舞曲");
   EXPECT_EQ(box.Control("title")->GetText(), "First");
   // The duration learned while it played is in the catalogue file now.
   const int32_t seconds = box.Playback().totalSeconds.load();

@@ -13,7 +13,10 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/file.h"
 #include "platform/sync.h"
+
+#include <X11/Xlib.h>
 
 extern char** environ;
 
@@ -168,15 +171,26 @@ std::unique_ptr<XDesktop> XDesktop::Start(bool withTray, const std::string& logF
   desktop->trayer_ = ChildProcess::Start({trayer, "--edge", "bottom", "--align", "right", "--widthtype", "request",
                                           "--height", "32", "--transparent", "false"},
                                          desktop->Environment({}), logFolder + "/trayer.log");
-  const uint64_t deadline = platform::MonotonicMs() + 30000;
-  while (desktop->Xdotool({"search", "--onlyvisible", "--class", "trayer"}).empty()) {
-    if (platform::MonotonicMs() > deadline) {
-      ADD_FAILURE() << "trayer did not show its panel (see " << logFolder << "/trayer.log)";
+  const uint64_t deadline = platform::MonotonicMs() + 60000;
+  while (!desktop->HasSystemTray()) {
+    if (platform::MonotonicMs() > deadline || !desktop->trayer_->Running()) {
+      std::string log;
+      platform::ReadWholeFile(logFolder + "/trayer.log", &log);
+      ADD_FAILURE() << "trayer did not become the system tray; its output:\n" << log;
       break;
     }
     platform::SleepMs(100);
   }
   return desktop;
+}
+
+bool XDesktop::HasSystemTray() const {
+  ::Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) return false;
+  const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
+  const bool owned = XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+  XCloseDisplay(display);
+  return owned;
 }
 
 XDesktop::~XDesktop() {

@@ -51,6 +51,8 @@ class XDesktop {
   ~XDesktop();
 
   const std::string& Display() const { return display_; }
+  // A tray host owns the system tray selection of the screen.
+  bool HasSystemTray() const;
   // This process's environment for a program on this desktop: DISPLAY set,
   // no video or sound driver chosen, `extra` ("NAME=value") added.
   std::vector<std::string> Environment(const std::vector<std::string>& extra) const;
