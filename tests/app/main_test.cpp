@@ -9,9 +9,6 @@
 int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  // Without a display the accelerated window framebuffer would load and unload
-  // the system's GL libraries with every window.
-  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
   CPaintManagerUI::SetResourcePath(TARVONI_SKIN_FOLDER);
   CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
   testing::InitGoogleTest(&argc, argv);
