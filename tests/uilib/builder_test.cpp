@@ -113,6 +113,22 @@ TEST(BuilderTest, BrokenLayoutGivesNoContentAndOneLineNamingFileAndFault) {
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
+TEST(BuilderTest, TextEndingInsideACharacterIsRefusedBeforeParsing) {
+  CPaintManagerUI manager;
+  testing::internal::CaptureStderr();
+  CControlUI* cut = Build("<Window><Label text=\"\xE4\xB8", &manager);
+  CControlUI* deep = Build(std::string(5000, '<').insert(0, "<Window>") + "x", &manager);
+  std::string nested;
+  for (int i = 0; i < 300; ++i) nested += "<VerticalLayout>";
+  CControlUI* tooDeep = Build("<Window>" + nested, &manager);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(cut, nullptr);
+  EXPECT_EQ(deep, nullptr);
+  EXPECT_EQ(tooDeep, nullptr);
+  EXPECT_NE(said.find("not UTF-8"), std::string::npos) << said;
+  EXPECT_NE(said.find("nested deeper"), std::string::npos) << said;
+}
+
 TEST(BuilderTest, MissingLayoutIsReportedWithItsName) {
   CPaintManagerUI::SetResourcePath("/nonexistent-skin-folder/");
   CPaintManagerUI::SetResourceZip("");

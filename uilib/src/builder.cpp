@@ -1,14 +1,57 @@
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "attributes.h"
+#include "platform/text.h"
 #include "uilib/ui_builder.h"
 #include "uilib/ui_common.h"
 #include "uilib/ui_container.h"
 #include "uilib/ui_list.h"
 
 namespace {
+
+// Deeper layouts are refused: the parser recurses once per level.
+constexpr int kMaxDepth = 200;
+
+// How deeply elements nest in `xml`, counting start tags against end tags
+// (comments, declarations and quoted attribute values skipped).
+int NestingDepth(const std::string& xml) {
+  int depth = 0;
+  int deepest = 0;
+  size_t at = 0;
+  while ((at = xml.find('<', at)) != std::string::npos) {
+    if (xml.compare(at, 4, "<!--") == 0) {
+      size_t end = xml.find("-->", at + 4);
+      if (end == std::string::npos) break;
+      at = end + 3;
+      continue;
+    }
+    const bool closing = xml.compare(at, 2, "</") == 0;
+    const bool special = xml.compare(at, 2, "<!") == 0 || xml.compare(at, 2, "<?") == 0;
+    size_t end = at + 1;
+    char quote = 0;
+    for (; end < xml.size(); ++end) {
+      char ch = xml[end];
+      if (quote) {
+        if (ch == quote) quote = 0;
+      } else if (ch == '"' || ch == '\'') {
+        quote = ch;
+      } else if (ch == '>') {
+        break;
+      }
+    }
+    if (end >= xml.size()) break;
+    if (closing) {
+      depth = std::max(0, depth - 1);
+    } else if (!special && xml[end - 1] != '/') {
+      deepest = std::max(deepest, ++depth);
+    }
+    at = end + 1;
+  }
+  return deepest;
+}
 
 bool Is(LPCTSTR name, LPCTSTR candidate) { return CompareNoCase(name, candidate) == 0; }
 
@@ -124,16 +167,26 @@ CControlUI* CDialogBuilder::Create(LPCTSTR layoutName, CPaintManagerUI* manager,
 
 CControlUI* CDialogBuilder::CreateFromText(const std::string& xml, LPCTSTR layoutName, CPaintManagerUI* manager,
                                            IDialogBuilderCallback* callback) {
+  LPCTSTR name = layoutName ? layoutName : "";
+  // The parser reads past the end of a text whose last UTF-8 character is cut.
+  if (!platform::IsValidUtf8(xml)) {
+    std::fprintf(stderr, "uilib: layout %s: not UTF-8 text\n", name);
+    return nullptr;
+  }
+  if (NestingDepth(xml) > kMaxDepth) {
+    std::fprintf(stderr, "uilib: layout %s: elements nested deeper than %d levels\n", name, kMaxDepth);
+    return nullptr;
+  }
   TiXmlDocument document;
   document.Parse(xml.c_str(), nullptr, TIXML_ENCODING_UTF8);
   if (document.Error()) {
-    std::fprintf(stderr, "uilib: layout %s: line %d, column %d: %s\n", layoutName ? layoutName : "",
+    std::fprintf(stderr, "uilib: layout %s: line %d, column %d: %s\n", name,
                  document.ErrorRow(), document.ErrorCol(), document.ErrorDesc());
     return nullptr;
   }
   const TiXmlElement* top = document.RootElement();
   if (!top) {
-    std::fprintf(stderr, "uilib: layout %s: no root element\n", layoutName ? layoutName : "");
+    std::fprintf(stderr, "uilib: layout %s: no root element\n", name);
     return nullptr;
   }
   TreeBuilder builder(manager, callback);
@@ -142,7 +195,7 @@ CControlUI* CDialogBuilder::CreateFromText(const std::string& xml, LPCTSTR layou
     TiXmlElement holder("Window");
     holder.InsertEndChild(*top);
     CControlUI* root = builder.BuildChildren(holder, nullptr);
-    if (!root) std::fprintf(stderr, "uilib: layout %s: no control element\n", layoutName ? layoutName : "");
+    if (!root) std::fprintf(stderr, "uilib: layout %s: no control element\n", name);
     return root;
   }
   if (manager) {
@@ -150,14 +203,14 @@ CControlUI* CDialogBuilder::CreateFromText(const std::string& xml, LPCTSTR layou
       if (Is(element->Value(), "Font")) {
         AddFont(*element, *manager);
       } else if (Is(element->Value(), "Default")) {
-        const char* name = element->Attribute("name");
+        const char* className = element->Attribute("name");
         const char* value = element->Attribute("value");
-        if (name && value) manager->AddDefaultAttributeList(name, value);
+        if (className && value) manager->AddDefaultAttributeList(className, value);
       }
     }
     ApplyWindowAttributes(*top, *manager);
   }
   CControlUI* root = builder.BuildChildren(*top, nullptr);
-  if (!root) std::fprintf(stderr, "uilib: layout %s: no control element\n", layoutName ? layoutName : "");
+  if (!root) std::fprintf(stderr, "uilib: layout %s: no control element\n", name);
   return root;
 }
