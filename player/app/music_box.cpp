@@ -93,6 +93,7 @@ LRESULT CMusicBox::OnCreate() {
 }
 
 void CMusicBox::Initialise() {
+  m_postTarget = m_hWnd;
   g_mainWindow.store(this);
   FindControls();
   SetWindowText(m_hWnd, kProgramName);
@@ -196,7 +197,7 @@ LRESULT CMusicBox::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool&
 }
 
 void CMusicBox::PostEngineMessage(uint32_t type, uint32_t value) {
-  ::PostMessage(m_hWnd, kEngineMessage, value, static_cast<LPARAM>(type));
+  ::PostMessage(m_postTarget, kEngineMessage, value, static_cast<LPARAM>(type));
 }
 
 void CMusicBox::OnFinalMessage(HWND hWnd) {

@@ -129,6 +129,10 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   int m_failuresInARow = 0;
   bool m_autoAdvancing = false;
 
+  // Where the worker threads post to: set before they start and never changed
+  // (the toolkit clears m_hWnd when the window goes; a dead handle just
+  // refuses the message).
+  HWND m_postTarget = nullptr;
   // What the update thread reads; shared with it, since it may outlive the window.
   std::shared_ptr<CatalogueUpdateSource> m_updateSource;
   engine::PlaybackState m_playback;

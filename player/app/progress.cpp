@@ -138,10 +138,10 @@ void PlayerEventSink(int event, uint32_t value) {
       break;
     case engine::kEventRanDry:
       window->m_playback.buffering.store(true);
-      ::PostMessage(window->GetHWND(), kPlayerEventMessage, 0, event);
+      ::PostMessage(window->m_postTarget, kPlayerEventMessage, 0, event);
       break;
     case engine::kEventPlaying:
-      ::PostMessage(window->GetHWND(), kPlayerEventMessage, 0, event);
+      ::PostMessage(window->m_postTarget, kPlayerEventMessage, 0, event);
       break;
     default:
       break;
