@@ -274,10 +274,14 @@ void Translate(const SDL_Event& event) {
       } else if (event.button.button == SDL_BUTTON_MIDDLE) {
         message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
       }
-      if (message) {
-        PushInput(record->handle, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)),
-                  MAKELPARAM(event.button.x, event.button.y));
+      if (!message) return;
+      // A press gives the window the keyboard focus, as a click-to-focus
+      // window manager would (and where none runs, nothing else does).
+      if (down && record->visible && SDL_GetKeyboardFocus() != record->window) {
+        SDL_SetWindowInputFocus(record->window);
       }
+      PushInput(record->handle, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)),
+                MAKELPARAM(event.button.x, event.button.y));
       return;
     }
     case SDL_MOUSEWHEEL: {
