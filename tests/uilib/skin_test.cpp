@@ -91,6 +91,56 @@ TEST_F(SkinTest, MainWindowCarriesEveryControlThePlayerUses) {
   Close(window);
 }
 
+// Rows built as the player builds them: the list grows the workspace, the
+// rows alternate their two greys, and the picture shows a filled window.
+TEST_F(SkinTest, TrackRowsAlternateTheirBackgroundsInTheMainWindow) {
+  std::string said;
+  UiTestWindow* window = Open("MusicBox.xml", &said);
+  auto* list = static_cast<CListUI*>(window->Find("musics"));
+  const char* const titles[] = {"夜店舞曲 - 午夜狂欢 (DJ Remix)", "Summer Night House Mix", "慢摇串烧 第二季",
+                                "车载低音炮 超重低音版", "经典怀旧 80年代串烧"};
+  for (int i = 0; i < 12; ++i) {
+    auto* row = new CListContainerElementUI;
+    row->ApplyAttributeList(i % 2 == 0 ? "height=\"30\" inset=\"0,0,50,0\" bkcolor=\"#FFf5f5f5\""
+                                       : "height=\"30\" inset=\"0,0,50,0\" bkcolor=\"#FFfAfAfA\"");
+    auto* line = new CHorizontalLayoutUI;
+    row->Add(line);
+    auto* number = new CLabelUI;
+    number->ApplyAttributeList("align=\"center\" mouse=\"false\" textcolor=\"#FFFC9505\" width=\"70\"");
+    number->SetText(std::to_string(i + 1).c_str());
+    line->Add(number);
+    auto* title = new CLabelUI;
+    title->ApplyAttributeList("name=\"songname\" align=\"left\" mouse=\"false\" textcolor=\"#FF666666\"");
+    title->SetText(titles[i % 5]);
+    line->Add(title);
+    auto* time = new CLabelUI;
+    time->ApplyAttributeList("align=\"right\" mouse=\"false\" textcolor=\"#FF666666\" width=\"60\"");
+    time->SetText(i == 3 ? "03:30" : "04:05");
+    line->Add(time);
+    list->Add(row);
+  }
+  window->Find("workspace")->SetFixedHeight(12 * 30 + 222);
+  window->Find("title")->SetText(titles[0]);
+  window->Find("musiclength")->SetText("01:15 / 04:05");
+  auto* progress = static_cast<CSliderUI*>(window->Find("ProgressSlider"));
+  progress->SetMidValue(progress->GetMaxValue() * 6 / 10);
+  progress->SetValue(progress->GetMaxValue() * 3 / 10);
+  list->SelectItem(2);
+  std::vector<uint32_t> pixels;
+  int w = 0;
+  int h = 0;
+  ASSERT_TRUE(CaptureWindow(*window, &pixels, &w, &h));
+  SaveWindowPng(*window, "skin-MusicBox-rows.png");
+  RECT first = list->GetItemAt(0)->GetPos();
+  RECT second = list->GetItemAt(1)->GetPos();
+  auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * w + x)]; };
+  // A spot of each row away from its text: inside the right inset.
+  EXPECT_EQ(at(first.right - 20, first.top + 3), 0xFFF5F5F5u);
+  EXPECT_EQ(at(second.right - 20, second.top + 3), 0xFFFAFAFAu);
+  EXPECT_EQ(list->GetPos().bottom - list->GetPos().top, 360);
+  Close(window);
+}
+
 TEST_F(SkinTest, MenuAndAboutWindowCarryTheirControls) {
   std::string said;
   UiTestWindow* menu = Open("menutray.xml", &said);
