@@ -86,6 +86,7 @@ uintptr_t g_nextHandle = kFirstHandle;
 bool g_preferInput = false;
 int g_postedInARow = 0;
 uint64_t g_nextFrameMs = 0;
+std::deque<HWND> g_framePending;
 HWND g_capture = nullptr;
 
 std::atomic<bool> g_sdlReady{false};
@@ -322,21 +323,35 @@ void PumpSdl() {
   while (SDL_PollEvent(&event)) Translate(event);
 }
 
+bool Paintable(const WindowRecord& record) {
+  return record.dirty && record.visible && !record.destroying &&
+         !(SDL_GetWindowFlags(record.window) & SDL_WINDOW_MINIMIZED);
+}
+
+// A frame repaints every window that needed it when the frame began, one
+// WM_PAINT each; the next frame starts one display refresh later.
 bool PaintDue(QueuedMessage* out) {
-  uint64_t now = platform::MonotonicMs();
-  if (now < g_nextFrameMs) return false;
-  for (auto& [id, record] : g_windows) {
-    if (record->dirty && record->visible && !record->destroying &&
-        !(SDL_GetWindowFlags(record->window) & SDL_WINDOW_MINIMIZED)) {
-      record->dirty = false;
-      out->hWnd = record->handle;
-      out->message = WM_PAINT;
-      out->wParam = 0;
-      out->lParam = 0;
-      out->call.reset();
-      g_nextFrameMs = now + static_cast<uint64_t>(FrameIntervalMs());
-      return true;
+  if (g_framePending.empty()) {
+    uint64_t now = platform::MonotonicMs();
+    if (now < g_nextFrameMs) return false;
+    for (auto& [id, record] : g_windows) {
+      if (Paintable(*record)) g_framePending.push_back(record->handle);
     }
+    if (g_framePending.empty()) return false;
+    g_nextFrameMs = now + static_cast<uint64_t>(FrameIntervalMs());
+  }
+  while (!g_framePending.empty()) {
+    HWND hWnd = g_framePending.front();
+    g_framePending.pop_front();
+    WindowRecord* record = FindRecord(hWnd);
+    if (!record || !Paintable(*record)) continue;
+    record->dirty = false;
+    out->hWnd = hWnd;
+    out->message = WM_PAINT;
+    out->wParam = 0;
+    out->lParam = 0;
+    out->call.reset();
+    return true;
   }
   return false;
 }
