@@ -20,17 +20,15 @@ class SkinTest : public testing::Test {
     CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
   }
 
-  // Builds `layout` from the archive in a window; the stderr said while
-  // building and painting goes to `said`.
-  UiTestWindow* Open(const char* layout, std::string* said) {
+  // Builds `layout` from the archive in a window and saves its picture as
+  // `picture` (when given); the stderr said meanwhile goes to `said`.
+  UiTestWindow* Open(const char* layout, std::string* said, const char* picture = nullptr) {
     std::string xml;
     EXPECT_TRUE(CPaintManagerUI::LoadResource(layout, &xml)) << layout;
     auto* window = new UiTestWindow(xml);
     testing::internal::CaptureStderr();
     EXPECT_TRUE(window->Open());
-    std::string picture = std::string("skin-") + layout;
-    picture.replace(picture.size() - 4, 4, ".png");
-    EXPECT_TRUE(SaveWindowPng(*window, picture.c_str()));
+    if (picture) EXPECT_TRUE(SaveWindowPng(*window, picture));
     *said = testing::internal::GetCapturedStderr();
     return window;
   }
@@ -52,7 +50,7 @@ class SkinTest : public testing::Test {
 
 TEST_F(SkinTest, MainWindowCarriesEveryControlThePlayerUses) {
   std::string said;
-  UiTestWindow* window = Open("MusicBox.xml", &said);
+  UiTestWindow* window = Open("MusicBox.xml", &said, "skin-MusicBox.png");
   EXPECT_EQ(said, "") << "every image and font of the layout loads";
   ExpectControls(*window, {{"VolumeSlider", "SliderUI"},
                            {"ProgressSlider", "SliderUI"},
@@ -143,11 +141,11 @@ TEST_F(SkinTest, TrackRowsAlternateTheirBackgroundsInTheMainWindow) {
 
 TEST_F(SkinTest, MenuAndAboutWindowCarryTheirControls) {
   std::string said;
-  UiTestWindow* menu = Open("menutray.xml", &said);
+  UiTestWindow* menu = Open("menutray.xml", &said, "skin-menutray.png");
   EXPECT_EQ(said, "");
   ExpectControls(*menu, {{"menu_about", "ButtonUI"}, {"menu_exit", "ButtonUI"}});
   Close(menu);
-  UiTestWindow* about = Open("aboutDlg.xml", &said);
+  UiTestWindow* about = Open("aboutDlg.xml", &said, "skin-aboutDlg.png");
   EXPECT_EQ(said, "");
   ExpectControls(*about, {{"closebtn", "ButtonUI"}});
   Close(about);

@@ -1,11 +1,12 @@
 // skin-preview LAYOUT [--png OUT] [--skin FOLDER]
 //
 // Builds a layout of the skin in a window of its own. With --png the window
-// stays hidden (any video driver, including SDL's offscreen one) and its
-// picture is written to OUT; without it the window is shown until it is
-// closed. The skin is read from the program folder's skin/DefaultSkin.dll,
+// stays hidden, is drawn by SDL's offscreen video driver (unless
+// SDL_VIDEODRIVER names another) and its picture is written to OUT; without
+// it the window is shown until it is closed. The skin is read from the program folder's skin/DefaultSkin.dll,
 // or from the unpacked FOLDER given with --skin.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
     }
   }
   if (layout.empty()) return Usage();
+  // A picture needs no display: render off screen unless told otherwise.
+  if (!png.empty()) setenv("SDL_VIDEODRIVER", "offscreen", 0);
 
   if (folder.empty()) {
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");
