@@ -16,12 +16,10 @@ void CMusicBox::Notify(TNotifyUI& msg) {
     OnClick(msg);
   } else if (msg.sType == "itemactivate") {
     StartRowTrack(msg.pSender);
-  } else if (msg.sType == "valuechanging") {
-    if (msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) {
-      engine::SetTrackVolume(m_playback, m_pVolumeSlider->GetValue());
-    }
-  } else if (msg.sType == "valuechanged") {
-    if (msg.pSender != nullptr && msg.pSender == m_pProgressSlider) Seek();
+  } else if (msg.sType == "valuechanging" || msg.sType == "valuechanged") {
+    // The volume follows the slider whether it is dragged or clicked.
+    if (msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) ApplyVolume();
+    if (msg.sType == "valuechanged" && msg.pSender != nullptr && msg.pSender == m_pProgressSlider) Seek();
   } else if (msg.sType == "selectchanged") {
     auto* tab = dynamic_cast<COptionUI*>(msg.pSender);
     if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) OnCategorySelected(tab);
@@ -113,6 +111,10 @@ void CMusicBox::StartRowTrack(CControlUI* row) {
     m_pMusicLength->SetText("正在定位舞曲...");
   }
   engine::RequestTrack(m_playback, url.str());
+}
+
+void CMusicBox::ApplyVolume() {
+  if (m_pVolumeSlider != nullptr) engine::SetTrackVolume(m_playback, m_pVolumeSlider->GetValue());
 }
 
 void CMusicBox::Seek() {

@@ -87,6 +87,8 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   void StepRow(int step);
   void StartRowTrack(CControlUI* row);
   void Seek();
+  // The volume slider's value on the current track's output.
+  void ApplyVolume();
   void ShowPlay();
   void ShowPause();
   // Selects row `index` and sends "itemactivate" for it synchronously.

@@ -120,6 +120,9 @@ void CMusicBox::OnPlayerEvent(LPARAM event) {
     ShowPlay();
   } else if (event == engine::kEventPlaying) {
     m_failuresInARow = 0;
+    // Every track's output starts at full volume; the slider's value is
+    // given to it before its first sound (it starts on a silent buffer).
+    ApplyVolume();
     ShowPause();
   }
 }

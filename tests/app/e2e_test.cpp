@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -208,26 +209,41 @@ class E2eTest : public ::testing::Test {
   InstalledPlayer installed_;
 };
 
-// The fraction of 10 ms blocks of 16-bit stereo PCM that carry sound.
-double SecondsOfSound(const std::string& pcm) {
-  constexpr size_t kBlockBytes = 441 * 4;
-  size_t loudBlocks = 0;
-  for (size_t at = 0; at + kBlockBytes <= pcm.size(); at += kBlockBytes) {
-    double energy = 0;
-    for (size_t i = at; i < at + kBlockBytes; i += 2) {
-      const int16_t sample = static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | (static_cast<uint8_t>(pcm[i + 1]) << 8));
-      energy += static_cast<double>(sample) * sample;
-    }
-    if (std::sqrt(energy / (kBlockBytes / 2)) > 300) ++loudBlocks;
-  }
-  return static_cast<double>(loudBlocks) / 100.0;
+double Rms(const int16_t* samples, size_t count) {
+  double energy = 0;
+  for (size_t i = 0; i < count; ++i) energy += static_cast<double>(samples[i]) * samples[i];
+  return count > 0 ? std::sqrt(energy / static_cast<double>(count)) : 0;
 }
 
-TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAndTheNextRowStarts) {
+struct Loudness {
+  double seconds = 0;  // of 10 ms blocks that carry sound
+  double rms = 0;      // over those blocks
+};
+
+// What 16-bit stereo PCM at 44,100 Hz holds apart from silence.
+Loudness MeasureSound(const std::string& bytes) {
+  constexpr size_t kBlockSamples = 441 * 2;
+  std::vector<int16_t> pcm(bytes.size() / 2);
+  std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+  size_t blocks = 0;
+  double energy = 0;
+  for (size_t at = 0; at + kBlockSamples <= pcm.size(); at += kBlockSamples) {
+    const double rms = Rms(pcm.data() + at, kBlockSamples);
+    if (rms < 100) continue;
+    ++blocks;
+    energy += rms * rms;
+  }
+  return Loudness{static_cast<double>(blocks) / 100.0, blocks > 0 ? std::sqrt(energy / blocks) : 0};
+}
+
+// The volume is set before any track plays, so the track that then starts
+// must take it from the slider.
+TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts) {
   TestHttpServer server;
   testsupport::Mp3Options options;
   options.seconds = 3;
-  server.Serve("/first.mp3", testsupport::EncodeMp3(options).bytes);
+  const testsupport::Mp3Fixture track = testsupport::EncodeMp3(options);
+  server.Serve("/first.mp3", track.bytes);
   server.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
   installed_.WriteCatalogue(CatalogueXml(
       {{TabNames()[0], "", "", {{"First", server.Url("/first.mp3"), ""}, {"Second", server.Url("/second.mp3"), ""}}}}));
@@ -235,6 +251,8 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAndTheNextRowStarts) {
   const std::string window = MainWindow(*player);
   ASSERT_FALSE(window.empty());
 
+  // Half way along the volume slider: about -15 dB.
+  ClickControl(window, "MusicBox.xml", "VolumeSlider");
   const POINT row = RowCentre(0);
   desktop_->Click(window, row.x, row.y, 1, 2);
   const auto requested = [&server](const std::string& path) {
@@ -249,7 +267,11 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAndTheNextRowStarts) {
   platform::SleepMs(1500);
   std::string sound;
   ASSERT_TRUE(platform::ReadWholeFile(installed_.Path("sound.raw"), &sound));
-  EXPECT_NEAR(SecondsOfSound(sound), 3.0, 0.15);
+  const Loudness heard = MeasureSound(sound);
+  EXPECT_NEAR(heard.seconds, 3.0, 0.15);
+  const double level = heard.rms / Rms(track.pcm.data(), track.pcm.size());
+  EXPECT_GT(level, 0.08);
+  EXPECT_LT(level, 0.4);
 
   server.ReleaseStalls();
   ClickControl(window, "MusicBox.xml", "closebtn");
