@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int x = -8; x < 340; x += 24) manager.FindControl(POINT{x, y});
     }
     NullRender render;
-    manager.Paint(render);
+    manager.Paint(render, RECT{0, 0, 320, 240});
     root->ApplyAttributeList(text.c_str());
     manager.UpdateLayout();
   }

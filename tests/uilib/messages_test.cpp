@@ -126,6 +126,60 @@ TEST_F(MessagesTest, RedrawOnlyWhenSomethingChanged) {
   EXPECT_EQ(window_->paints(), settled + 1);
 }
 
+// Counts how often it is painted.
+class PaintCounter : public CControlUI {
+ public:
+  void DoPaint(CRenderUI& render, const RECT& paintRect) override {
+    ++paints;
+    CControlUI::DoPaint(render, paintRect);
+  }
+  int paints = 0;
+};
+
+class CounterBuilder : public IDialogBuilderCallback {
+ public:
+  CControlUI* CreateControl(LPCTSTR className) override {
+    return std::string(className) == "Counter" ? new PaintCounter : nullptr;
+  }
+};
+
+TEST(PartialRepaintTest, AChangeRepaintsOnlyTheControlsItTouches) {
+  class CounterWindow : public UiTestWindow {
+   public:
+    CounterWindow() : UiTestWindow("") {}
+
+   protected:
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+      if (uMsg == WM_CREATE) {
+        manager().Init(m_hWnd);
+        CounterBuilder counters;
+        CDialogBuilder builder;
+        manager().AttachDialog(builder.CreateFromText(
+            R"(<Window size="200,50"><HorizontalLayout><Counter name="left"/><Counter name="right"/></HorizontalLayout></Window>)",
+            "counters.xml", &manager(), &counters));
+        return 0;
+      }
+      return UiTestWindow::HandleMessage(uMsg, wParam, lParam);
+    }
+  } window;
+  ASSERT_TRUE(window.Open());
+  window.ShowWindow(true, false);
+  auto* left = static_cast<PaintCounter*>(window.Find("left"));
+  auto* right = static_cast<PaintCounter*>(window.Find("right"));
+  ASSERT_TRUE(PumpUntil([&] { return left->paints > 0 && right->paints > 0; }));
+  const int leftBefore = left->paints;
+  const int rightBefore = right->paints;
+  right->SetBkColor(0xFF00FF00);
+  ASSERT_TRUE(PumpUntil([&] { return right->paints > rightBefore; }));
+  for (int i = 0; i < 5; ++i) {
+    PumpPending();
+    platform::SleepMs(20);
+  }
+  EXPECT_EQ(left->paints, leftBefore) << "the untouched control was not painted again";
+  EXPECT_EQ(right->paints, rightBefore + 1);
+  DestroyWindow(window);
+}
+
 TEST_F(MessagesTest, PostingToAGoneWindowIsRefused) {
   HWND gone = *window_;
   bool finalRan = false;

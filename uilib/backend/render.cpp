@@ -116,13 +116,13 @@ SdlRender::~SdlRender() {
   for (auto& [key, texture] : corners_) SDL_DestroyTexture(texture);
 }
 
-void SdlRender::Begin() {
+void SdlRender::Begin(const RECT& area) {
   clips_.clear();
-  clipEmpty_ = false;
-  SDL_RenderSetClipRect(renderer_, nullptr);
+  PushClip(area);
+  SDL_Rect rect = ToSdl(area);
   SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 0);
-  SDL_RenderClear(renderer_);
+  SDL_RenderFillRect(renderer_, &rect);
   SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
 }
 

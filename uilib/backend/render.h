@@ -24,8 +24,8 @@ class SdlRender final : public CRenderUI {
 
   // Fonts are looked up through the window's manager.
   void SetManager(CPaintManagerUI* manager) { manager_ = manager; }
-  // Starts a frame: clears the surface and the clip stack.
-  void Begin();
+  // Starts a frame that repaints `area`: clears it and clips to it.
+  void Begin(const RECT& area);
 
   void FillRect(const RECT& rc, DWORD argb) override;
   void FillRoundRect(const RECT& rc, int radius, DWORD argb) override;

@@ -33,6 +33,9 @@ struct WindowRecord {
   WindowRecord();
   ~WindowRecord();
 
+  // Adds `area` (the whole window when null) to what the next frame repaints.
+  void Invalidate(const RECT* area = nullptr);
+
   HWND handle = nullptr;
   CWindowWnd* owner = nullptr;
   SDL_Window* window = nullptr;
@@ -50,6 +53,8 @@ struct WindowRecord {
   bool destroying = false;
   int width = 0;
   int height = 0;
+  // The part to repaint at the next frame (client coordinates).
+  RECT dirtyArea{0, 0, 0, 0};
   WindowRegion region;
   std::shared_ptr<UINT> closeCode;
 };

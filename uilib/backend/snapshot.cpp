@@ -8,11 +8,12 @@ bool CaptureWindow(HWND hWnd, std::vector<uint32_t>* argb, int* width, int* heig
   using namespace uilib::backend;
   WindowRecord* record = FindRecord(hWnd);
   if (!record || !record->render || !argb) return false;
-  record->render->Begin();
-  if (record->manager) record->manager->Paint(*record->render);
   int w = 0;
   int h = 0;
   if (SDL_GetRendererOutputSize(record->renderer, &w, &h) != 0 || w <= 0 || h <= 0) return false;
+  const RECT whole{0, 0, w, h};
+  record->render->Begin(whole);
+  if (record->manager) record->manager->Paint(*record->render, whole);
   argb->assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
   if (SDL_RenderReadPixels(record->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, argb->data(), w * 4) != 0) return false;
   SDL_RenderPresent(record->renderer);

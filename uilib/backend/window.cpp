@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "../src/backend.h"
@@ -69,12 +70,13 @@ struct QueuedMessage {
 struct PostedQueue {
   std::mutex mutex;
   std::deque<QueuedMessage> messages;
-  std::map<uintptr_t, bool> live;
+  std::set<uintptr_t> live;
   bool wakePending = false;
 };
 
+// Never destroyed: worker threads may still post while the process exits.
 PostedQueue& Posted() {
-  static PostedQueue queue;
+  static auto& queue = *new PostedQueue;
   return queue;
 }
 
@@ -204,13 +206,13 @@ void TranslateWindowEvent(WindowRecord& record, const SDL_WindowEvent& event) {
   switch (event.event) {
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_EXPOSED:
-      record.dirty = true;
+      record.Invalidate();
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       if (event.data1 != record.width || event.data2 != record.height) {
         record.width = event.data1;
         record.height = event.data2;
-        record.dirty = true;
+        record.Invalidate();
         PushInput(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(record.width, record.height));
       }
       break;
@@ -218,7 +220,7 @@ void TranslateWindowEvent(WindowRecord& record, const SDL_WindowEvent& event) {
       PushInput(hWnd, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(record.width, record.height));
       break;
     case SDL_WINDOWEVENT_RESTORED:
-      record.dirty = true;
+      record.Invalidate();
       PushInput(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(record.width, record.height));
       break;
     case SDL_WINDOWEVENT_MOVED:
@@ -345,6 +347,8 @@ bool PaintDue(QueuedMessage* out) {
     g_framePending.pop_front();
     WindowRecord* record = FindRecord(hWnd);
     if (!record || !Paintable(*record)) continue;
+    // The window's painter takes the area with TakeDirtyArea; a window that
+    // does not paint keeps it for later.
     record->dirty = false;
     out->hWnd = hWnd;
     out->message = WM_PAINT;
@@ -356,9 +360,9 @@ bool PaintDue(QueuedMessage* out) {
   return false;
 }
 
-bool AnyDirty() {
+bool AnyPaintable() {
   for (auto& [id, record] : g_windows) {
-    if (record->dirty && record->visible && !record->destroying) return true;
+    if (Paintable(*record)) return true;
   }
   return false;
 }
@@ -396,7 +400,7 @@ bool NextMessage(QueuedMessage* out, bool wait) {
     }
     if (!wait) return false;
     int timeout = kIdleWaitMs;
-    if (AnyDirty()) {
+    if (AnyPaintable()) {
       uint64_t now = platform::MonotonicMs();
       timeout = g_nextFrameMs > now ? static_cast<int>(g_nextFrameMs - now) : 0;
     }
@@ -460,7 +464,7 @@ void ApplyShape(WindowRecord& record) {
   SDL_FreeSurface(mask);
 }
 
-// Where a window of size w x h goes with CW_USEDEFAULT: the screen's centre.
+// The bounds of the screen the cursor is on (the first screen otherwise).
 SDL_Rect ScreenBounds() {
   SDL_Rect bounds{0, 0, 1024, 768};
   POINT cursor{0, 0};
@@ -484,7 +488,7 @@ void Resize(WindowRecord& record, int cx, int cy) {
   SDL_SetWindowSize(record.window, cx, cy);
   record.width = cx;
   record.height = cy;
-  record.dirty = true;
+  record.Invalidate();
   DeliverNow(record.handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cx, cy));
 }
 
@@ -519,8 +523,29 @@ bool WindowRegion::Contains(int x, int y) const {
 WindowRecord::WindowRecord() = default;
 WindowRecord::~WindowRecord() = default;
 
+void WindowRecord::Invalidate(const RECT* area) {
+  RECT add = area ? *area : RECT{0, 0, width, height};
+  add.left = std::max<LONG>(add.left, 0);
+  add.top = std::max<LONG>(add.top, 0);
+  add.right = std::min<LONG>(add.right, width);
+  add.bottom = std::min<LONG>(add.bottom, height);
+  if (add.right <= add.left || add.bottom <= add.top) return;
+  if (dirtyArea.right <= dirtyArea.left || dirtyArea.bottom <= dirtyArea.top) {
+    dirtyArea = add;
+  } else {
+    dirtyArea.left = std::min(dirtyArea.left, add.left);
+    dirtyArea.top = std::min(dirtyArea.top, add.top);
+    dirtyArea.right = std::max(dirtyArea.right, add.right);
+    dirtyArea.bottom = std::max(dirtyArea.bottom, add.bottom);
+  }
+  dirty = true;
+}
+
 bool EnsureVideo() {
   if (g_sdlReady.load()) return true;
+  // Without a display every later attempt fails the same way: say it once.
+  static bool failed = false;
+  if (failed) return false;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
@@ -531,6 +556,7 @@ bool EnsureVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "uilib: cannot open the display: %s\n", SDL_GetError());
+    failed = true;
     return false;
   }
   if (TTF_WasInit() == 0 && TTF_Init() != 0) std::fprintf(stderr, "uilib: text rendering unavailable: %s\n", TTF_GetError());
@@ -563,7 +589,7 @@ void AttachManager(HWND hWnd, CPaintManagerUI* manager) {
   if (WindowRecord* record = FindRecord(hWnd)) {
     record->manager = manager;
     if (record->render) record->render->SetManager(manager);
-    record->dirty = true;
+    record->Invalidate();
   }
 }
 
@@ -575,14 +601,23 @@ void DetachManager(HWND hWnd, CPaintManagerUI* manager) {
   }
 }
 
-void InvalidateWindow(HWND hWnd) {
-  if (WindowRecord* record = FindRecord(hWnd)) record->dirty = true;
+void InvalidateWindow(HWND hWnd, const RECT* area) {
+  if (WindowRecord* record = FindRecord(hWnd)) record->Invalidate(area);
 }
 
-CRenderUI* BeginPaint(HWND hWnd) {
+bool TakeDirtyArea(HWND hWnd, RECT* area) {
+  WindowRecord* record = FindRecord(hWnd);
+  if (!record) return false;
+  *area = record->dirtyArea;
+  record->dirtyArea = RECT{0, 0, 0, 0};
+  record->dirty = false;
+  return area->right > area->left && area->bottom > area->top;
+}
+
+CRenderUI* BeginPaint(HWND hWnd, const RECT& area) {
   WindowRecord* record = FindRecord(hWnd);
   if (!record || !record->render) return nullptr;
-  record->render->Begin();
+  record->render->Begin(area);
   return record->render.get();
 }
 
@@ -683,7 +718,7 @@ HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, i
   g_windows[id] = std::move(record);
   {
     std::lock_guard<std::mutex> lock(Posted().mutex);
-    Posted().live[id] = true;
+    Posted().live.insert(id);
   }
   UIWindowAccess::SetHandle(this, hWnd);
   SDL_SetWindowHitTest(window, HitTest, hWnd);
@@ -907,7 +942,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
   }
   if (!record->visible) {
     record->visible = true;
-    record->dirty = true;
+    record->Invalidate();
     SDL_ShowWindow(window);
     ::SendMessage(hWnd, WM_SHOWWINDOW, TRUE, 0);
   }
@@ -1141,7 +1176,7 @@ int SetWindowRgn(HWND hWnd, HRGN region, BOOL) {
     table.regions.erase(it);
   }
   uilib::backend::ApplyShape(*record);
-  record->dirty = true;
+  record->Invalidate();
   return 1;
 }
 

@@ -17,10 +17,15 @@ inline constexpr UINT kMsgAsyncNotify = WM_APP + 0x3F01;
 void AttachManager(HWND hWnd, CPaintManagerUI* manager);
 void DetachManager(HWND hWnd, CPaintManagerUI* manager);
 
-// Schedules a repaint of the window at the next frame.
-void InvalidateWindow(HWND hWnd);
-// The surface to paint a window on, or null; EndPaint shows what was painted.
-CRenderUI* BeginPaint(HWND hWnd);
+// Schedules a repaint of `area` of the window (all of it when null) at the
+// next frame; areas asked for before then merge.
+void InvalidateWindow(HWND hWnd, const RECT* area = nullptr);
+// The area waiting to be repainted, which is then no longer waiting; false
+// when there is none.
+bool TakeDirtyArea(HWND hWnd, RECT* area);
+// The surface to paint `area` of a window on (drawing elsewhere is clipped
+// away), or null; EndPaint shows what was painted.
+CRenderUI* BeginPaint(HWND hWnd, const RECT& area);
 void EndPaint(HWND hWnd);
 // Keeps mouse messages coming to the window while a button is held.
 void SetCapture(HWND hWnd);

@@ -245,12 +245,17 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case uilib::backend::kMsgAsyncNotify:
       DeliverAsyncNotifications();
       return true;
-    case WM_PAINT:
-      if (CRenderUI* render = uilib::backend::BeginPaint(m_hWndPaint)) {
-        Paint(*render);
+    case WM_PAINT: {
+      // Layout first: what it moves joins the area to repaint.
+      UpdateLayout();
+      RECT area;
+      if (!uilib::backend::TakeDirtyArea(m_hWndPaint, &area)) return true;
+      if (CRenderUI* render = uilib::backend::BeginPaint(m_hWndPaint, area)) {
+        Paint(*render, area);
         uilib::backend::EndPaint(m_hWndPaint);
       }
       return true;
+    }
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) {
         NeedUpdate();
@@ -512,7 +517,9 @@ void CPaintManagerUI::Invalidate() {
   if (m_hWndPaint) uilib::backend::InvalidateWindow(m_hWndPaint);
 }
 
-void CPaintManagerUI::Invalidate(const RECT&) { Invalidate(); }
+void CPaintManagerUI::Invalidate(const RECT& rc) {
+  if (m_hWndPaint) uilib::backend::InvalidateWindow(m_hWndPaint, &rc);
+}
 
 void CPaintManagerUI::NeedUpdate() {
   m_bUpdateNeeded = true;
@@ -535,8 +542,8 @@ void CPaintManagerUI::UpdateLayout() {
   }
 }
 
-void CPaintManagerUI::Paint(CRenderUI& render) {
+void CPaintManagerUI::Paint(CRenderUI& render, const RECT& area) {
   if (!m_pRoot) return;
   UpdateLayout();
-  m_pRoot->DoPaint(render, m_pRoot->GetPos());
+  m_pRoot->DoPaint(render, area);
 }

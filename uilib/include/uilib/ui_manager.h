@@ -181,7 +181,8 @@ class CPaintManagerUI {
   CControlUI* GetCapture() const { return m_pEventClick; }
   POINT GetMousePos() const { return m_ptLastMousePos; }
 
-  // Marks the window for repainting at the next frame; repeated calls merge.
+  // Marks the window (or a part of it) for repainting at the next frame;
+  // repeated calls merge.
   void Invalidate();
   void Invalidate(const RECT& rc);
   // Asks for a new layout of the tree before the next paint.
@@ -189,8 +190,8 @@ class CPaintManagerUI {
   bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
   // Lays the tree out now if something asked for it.
   void UpdateLayout();
-  // Paints the whole tree on `render` (the window's backend calls it).
-  void Paint(CRenderUI& render);
+  // Paints what of the tree lies in `area` on `render`.
+  void Paint(CRenderUI& render, const RECT& area);
 
  private:
   void DeliverAsyncNotifications();
