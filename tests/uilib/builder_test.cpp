@@ -160,6 +160,12 @@ TEST(BuilderTest, AttributeListsOfTrackRows) {
   EXPECT_TRUE(time.GetTextStyle() & DT_RIGHT);
   EXPECT_EQ(time.GetFixedWidth(), 60);
 
+  CLabelUI corner;
+  corner.ApplyAttributeList("align=\"center,bottom\"");
+  EXPECT_EQ(corner.GetTextStyle() & (DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM), DT_CENTER | DT_BOTTOM);
+  corner.ApplyAttributeList("align=\"right vcenter\"");
+  EXPECT_EQ(corner.GetTextStyle() & (DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM), DT_RIGHT | DT_VCENTER);
+
   CLabelUI broken;
   broken.ApplyAttributeList("width=\"44\" height=\"12 text=\"lost\"");
   EXPECT_EQ(broken.GetFixedWidth(), 44) << "what parsed before a malformed part still applies";

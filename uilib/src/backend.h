@@ -31,6 +31,7 @@ void EndPaint(HWND hWnd);
 void SetCapture(HWND hWnd);
 void ReleaseCapture();
 
+// CPaintManagerUI::MessageLoop and PumpMessages.
 int RunMessageLoop();
 bool PumpMessages();
 

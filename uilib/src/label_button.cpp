@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <sstream>
+#include <string>
+
 #include "attributes.h"
 #include "uilib/ui_common.h"
 
@@ -7,21 +11,21 @@ bool Contains(const RECT& rc, POINT pt) { return pt.x >= rc.left && pt.x < rc.ri
 
 bool Is(LPCTSTR name, LPCTSTR candidate) { return CompareNoCase(name, candidate) == 0; }
 
-// "left", "center", "right", "top", "vcenter", "bottom", "wrap" (several
-// separated by commas or spaces) into DT_* flags, starting from `style`.
+// "left", "center", "right", "top", "vcenter", "bottom" (several separated
+// by commas or spaces) into DT_* flags, starting from `style`.
 UINT ParseAlign(LPCTSTR value, UINT style) {
-  CStdString text(value);
-  auto has = [&text](LPCTSTR word) {
-    CStdString lower(text);
-    lower.MakeLower();
-    return lower.Find(word) >= 0;
-  };
-  if (has("left")) style &= ~(DT_CENTER | DT_RIGHT);
-  if (has("center") && !has("vcenter")) style = (style & ~(DT_RIGHT)) | DT_CENTER;
-  if (has("right")) style = (style & ~DT_CENTER) | DT_RIGHT;
-  if (has("top")) style &= ~(DT_VCENTER | DT_BOTTOM);
-  if (has("vcenter")) style = (style & ~DT_BOTTOM) | DT_VCENTER;
-  if (has("bottom")) style = (style & ~DT_VCENTER) | DT_BOTTOM;
+  std::string words(value ? value : "");
+  std::replace(words.begin(), words.end(), ',', ' ');
+  std::istringstream stream(words);
+  for (std::string word; stream >> word;) {
+    LPCTSTR w = word.c_str();
+    if (Is(w, "left")) style &= ~(DT_CENTER | DT_RIGHT);
+    else if (Is(w, "center")) style = (style & ~DT_RIGHT) | DT_CENTER;
+    else if (Is(w, "right")) style = (style & ~DT_CENTER) | DT_RIGHT;
+    else if (Is(w, "top")) style &= ~(DT_VCENTER | DT_BOTTOM);
+    else if (Is(w, "vcenter")) style = (style & ~DT_BOTTOM) | DT_VCENTER;
+    else if (Is(w, "bottom")) style = (style & ~DT_VCENTER) | DT_BOTTOM;
+  }
   return style;
 }
 

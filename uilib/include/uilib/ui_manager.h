@@ -98,8 +98,8 @@ class CPaintManagerUI {
   static bool LoadResource(LPCTSTR name, std::string* bytes);
   // Runs the message loop until WM_QUIT arrives; returns its exit code.
   static int MessageLoop();
-  // Handles one message if one is waiting; false when WM_QUIT was taken
-  // (it is put back for the loop). For tests and nested loops.
+  // Handles the messages waiting now (repaints due included) without waiting
+  // for more; false when WM_QUIT is next, which stays for MessageLoop.
   static bool PumpMessages();
 
   // --- Per window ----------------------------------------------------------
