@@ -44,19 +44,6 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       result = OnCreate();
       break;
-    case WM_SIZE:
-      uihost::ApplyRoundCorners(m_pm, m_hWnd);
-      handled = false;
-      break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-      break;
-    case WM_NCACTIVATE:
-      handled = uihost::HandleNcActivate(m_hWnd, wParam, &result);
-      break;
-    case WM_NCHITTEST:
-      result = uihost::CaptionHitTest(m_pm, m_hWnd, lParam, uihost::CaptionControls::kButtonsAndSliders);
-      break;
     case WM_SYSCOMMAND:
       handled = wParam == SC_CLOSE;
       if (handled) HideToTray();
@@ -71,7 +58,8 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       OnPlayerEvent(lParam);
       break;
     default:
-      handled = false;
+      handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
+                                           uihost::CaptionControls::kButtonsAndSliders, &result);
   }
   if (handled) return result;
   if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;
@@ -79,15 +67,8 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CMusicBox::OnCreate() {
-  uihost::DropSystemFrame(m_hWnd, true);
-  m_pm.Init(m_hWnd);
-  m_pm.AddPreMessageFilter(this);
-  CDialogBuilder builder;
-  CControlUI* root = builder.Create("MusicBox.xml", &m_pm);
   // Without its layout the window has nothing to offer: creation fails.
-  if (root == nullptr) return -1;
-  m_pm.AttachDialog(root);
-  m_pm.AddNotifier(this);
+  if (!uihost::AttachLayout(m_pm, m_hWnd, "MusicBox.xml", true, this, this)) return -1;
   Initialise();
   return 0;
 }

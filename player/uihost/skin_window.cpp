@@ -41,4 +41,36 @@ bool HandleNcActivate(HWND window, WPARAM wParam, LRESULT* result) {
   return true;
 }
 
+bool AttachLayout(CPaintManagerUI& manager, HWND window, LPCTSTR layout, bool dropMaximizeBox,
+                  INotifyUI* notifier, IMessageFilterUI* filter) {
+  DropSystemFrame(window, dropMaximizeBox);
+  manager.Init(window);
+  manager.AddPreMessageFilter(filter);
+  CDialogBuilder builder;
+  CControlUI* root = builder.Create(layout, &manager);
+  if (root != nullptr) manager.AttachDialog(root);
+  manager.AddNotifier(notifier);
+  return root != nullptr;
+}
+
+bool HandleFrameMessage(CPaintManagerUI& manager, HWND window, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                        CaptionControls keep, LRESULT* result) {
+  switch (uMsg) {
+    case WM_SIZE:
+      ApplyRoundCorners(manager, window);
+      return false;
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+      *result = 0;
+      return true;
+    case WM_NCHITTEST:
+      *result = CaptionHitTest(manager, window, lParam, keep);
+      return true;
+    case WM_NCACTIVATE:
+      return HandleNcActivate(window, wParam, result);
+    default:
+      return false;
+  }
+}
+
 }  // namespace uihost

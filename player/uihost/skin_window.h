@@ -23,6 +23,20 @@ enum class CaptionControls {
 // `dropMaximizeBox`), WS_CLIPSIBLINGS and WS_CLIPCHILDREN come.
 void DropSystemFrame(HWND window, bool dropMaximizeBox);
 
+// The creation every skinned window makes on WM_CREATE: drops the system
+// frame, initialises `manager` with the window, registers `filter` first,
+// builds and attaches `layout`, then registers `notifier`. False when the
+// layout could not be built (the window then has no content).
+bool AttachLayout(CPaintManagerUI& manager, HWND window, LPCTSTR layout, bool dropMaximizeBox,
+                  INotifyUI* notifier, IMessageFilterUI* filter);
+
+// The frame messages every skinned window answers alike: WM_SIZE (rounded
+// corners, then left to the toolkit), WM_NCCALCSIZE and WM_NCPAINT (no
+// frame: result 0), WM_NCHITTEST (caption test) and WM_NCACTIVATE. True when
+// the message is answered with `*result`.
+bool HandleFrameMessage(CPaintManagerUI& manager, HWND window, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                        CaptionControls keep, LRESULT* result);
+
 // WM_NCHITTEST: HTCAPTION when the screen point in `lParam` lies in the
 // caption band over a control that does not keep the mouse, else HTCLIENT.
 LRESULT CaptionHitTest(CPaintManagerUI& manager, HWND window, LPARAM lParam, CaptionControls keep);

@@ -11,12 +11,7 @@ bool CAboutDlg::ShowModal() {
 }
 
 LRESULT CAboutDlg::OnCreate() {
-  uihost::DropSystemFrame(m_hWnd, true);
-  m_pm.Init(m_hWnd);
-  m_pm.AddPreMessageFilter(this);
-  CDialogBuilder builder;
-  if (CControlUI* root = builder.Create("aboutDlg.xml", &m_pm)) m_pm.AttachDialog(root);
-  m_pm.AddNotifier(this);
+  uihost::AttachLayout(m_pm, m_hWnd, "aboutDlg.xml", true, this, this);
   return 0;
 }
 
@@ -27,25 +22,13 @@ LRESULT CAboutDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       result = OnCreate();
       break;
-    case WM_SIZE:
-      uihost::ApplyRoundCorners(m_pm, m_hWnd);
-      handled = false;
-      break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-      break;
-    case WM_NCHITTEST:
-      result = uihost::CaptionHitTest(m_pm, m_hWnd, lParam, uihost::CaptionControls::kButtons);
-      break;
-    case WM_NCACTIVATE:
-      handled = uihost::HandleNcActivate(m_hWnd, wParam, &result);
-      break;
     case WM_SYSCOMMAND:
       if (wParam == SC_CLOSE) PostQuitMessage(0);
       handled = false;
       break;
     default:
-      handled = false;
+      handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
+                                           uihost::CaptionControls::kButtons, &result);
   }
   if (handled) return result;
   if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;

@@ -21,12 +21,7 @@ bool CMenuWnd::ShowMenu(CPaintManagerUI* owner, int x, int y, LPCTSTR layoutName
 }
 
 LRESULT CMenuWnd::OnCreate() {
-  uihost::DropSystemFrame(m_hWnd, false);
-  m_pm.Init(m_hWnd);
-  m_pm.AddPreMessageFilter(this);
-  CDialogBuilder builder;
-  if (CControlUI* root = builder.Create(m_layoutName, &m_pm)) m_pm.AttachDialog(root);
-  m_pm.AddNotifier(this);
+  uihost::AttachLayout(m_pm, m_hWnd, m_layoutName, false, this, this);
   AdjustPosition();
   return 0;
 }
@@ -48,28 +43,16 @@ LRESULT CMenuWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       result = OnCreate();
       break;
-    case WM_SIZE:
-      uihost::ApplyRoundCorners(m_pm, m_hWnd);
-      handled = false;
-      break;
     case WM_KILLFOCUS:
       if (reinterpret_cast<HWND>(wParam) != m_hWnd) PostMessage(WM_CLOSE);
-      break;
-    case WM_NCCALCSIZE:
-    case WM_NCPAINT:
-      break;
-    case WM_NCHITTEST:
-      result = uihost::CaptionHitTest(m_pm, m_hWnd, lParam, uihost::CaptionControls::kButtons);
-      break;
-    case WM_NCACTIVATE:
-      handled = uihost::HandleNcActivate(m_hWnd, wParam, &result);
       break;
     case WM_SYSCOMMAND:
       if (wParam == SC_CLOSE) PostQuitMessage(0);
       handled = false;
       break;
     default:
-      handled = false;
+      handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
+                                           uihost::CaptionControls::kButtons, &result);
   }
   if (handled) return result;
   if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;
