@@ -132,27 +132,36 @@ void SdlRender::FillRect(const RECT& rc, DWORD argb) {
   if (clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
   SetColor(argb);
   SDL_Rect rect = ToSdl(rc);
+  // An opaque colour needs no blending, and plain filling is many times faster.
+  const bool opaque = Alpha(argb) == 0xFF;
+  if (opaque) SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
   SDL_RenderFillRect(renderer_, &rect);
+  if (opaque) SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
 }
 
-SDL_Texture* SdlRender::CornerTexture(int radius, int ring) {
-  auto key = std::make_pair(radius, ring);
+SDL_Texture* SdlRender::CornerTexture(int radius, int ring, int corner) {
+  auto key = std::make_tuple(radius, ring, corner);
   auto it = corners_.find(key);
   if (it != corners_.end()) return it->second;
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, radius, radius, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!surface) return nullptr;
-  // Coverage of the top-left quarter by 4x4 samples per pixel: inside the
-  // outer circle and, for a ring, outside the inner one.
+  // Coverage by 4x4 samples per pixel: inside the outer circle and, for a
+  // ring, outside the inner one. The circle's centre is the corner of the
+  // square that faces the rectangle's middle.
   const double outer = radius;
   const double inner = ring > 0 ? std::max(0, radius - ring) : -1.0;
+  const bool right = corner == 1 || corner == 3;
+  const bool bottom = corner >= 2;
   for (int y = 0; y < radius; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
     for (int x = 0; x < radius; ++x) {
       int hits = 0;
       for (int sy = 0; sy < 4; ++sy) {
         for (int sx = 0; sx < 4; ++sx) {
-          double dx = radius - (x + (sx + 0.5) / 4.0);
-          double dy = radius - (y + (sy + 0.5) / 4.0);
+          double px = x + (sx + 0.5) / 4.0;
+          double py = y + (sy + 0.5) / 4.0;
+          double dx = right ? px : radius - px;
+          double dy = bottom ? py : radius - py;
           double distance = std::sqrt(dx * dx + dy * dy);
           if (distance <= outer && distance > inner) ++hits;
         }
@@ -168,17 +177,17 @@ SDL_Texture* SdlRender::CornerTexture(int radius, int ring) {
 }
 
 void SdlRender::DrawCorners(const RECT& rc, int radius, int ring, DWORD argb) {
-  SDL_Texture* corner = CornerTexture(radius, ring);
-  if (!corner) return;
-  SDL_SetTextureColorMod(corner, Red(argb), Green(argb), Blue(argb));
-  SDL_SetTextureAlphaMod(corner, Alpha(argb));
   const SDL_Rect places[4] = {{rc.left, rc.top, radius, radius},
                               {rc.right - radius, rc.top, radius, radius},
                               {rc.left, rc.bottom - radius, radius, radius},
                               {rc.right - radius, rc.bottom - radius, radius, radius}};
-  const SDL_RendererFlip flips[4] = {SDL_FLIP_NONE, SDL_FLIP_HORIZONTAL, SDL_FLIP_VERTICAL,
-                                     static_cast<SDL_RendererFlip>(SDL_FLIP_HORIZONTAL | SDL_FLIP_VERTICAL)};
-  for (int i = 0; i < 4; ++i) SDL_RenderCopyEx(renderer_, corner, nullptr, &places[i], 0.0, nullptr, flips[i]);
+  for (int corner = 0; corner < 4; ++corner) {
+    SDL_Texture* texture = CornerTexture(radius, ring, corner);
+    if (!texture) continue;
+    SDL_SetTextureColorMod(texture, Red(argb), Green(argb), Blue(argb));
+    SDL_SetTextureAlphaMod(texture, Alpha(argb));
+    SDL_RenderCopy(renderer_, texture, nullptr, &places[corner]);
+  }
 }
 
 void SdlRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {

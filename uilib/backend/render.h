@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -61,8 +62,9 @@ class SdlRender final : public CRenderUI {
   const ImageDescriptor& Describe(const std::string& descriptor);
   const Image& LoadImage(const std::string& file);
   const TextTexture* RenderLine(const std::string& line, int font);
-  // Quarter-disc (size 0) or quarter-ring coverage of radius r, as a texture.
-  SDL_Texture* CornerTexture(int radius, int ring);
+  // Coverage of one corner (0 top left, 1 top right, 2 bottom left, 3 bottom
+  // right) of a disc (ring 0) or ring of `radius`, as a texture.
+  SDL_Texture* CornerTexture(int radius, int ring, int corner);
   void DrawCorners(const RECT& rc, int radius, int ring, DWORD argb);
   void ApplyClip();
   void SetColor(DWORD argb);
@@ -75,7 +77,7 @@ class SdlRender final : public CRenderUI {
   std::unordered_map<std::string, Image> images_;
   std::unordered_map<std::string, TextTexture> texts_;
   std::unordered_map<std::string, std::vector<std::string>> layouts_;
-  std::map<std::pair<int, int>, SDL_Texture*> corners_;
+  std::map<std::tuple<int, int, int>, SDL_Texture*> corners_;
 };
 
 }  // namespace uilib::backend
