@@ -58,7 +58,7 @@ POINT CenterOf(CControlUI* control) {
 }
 
 bool PumpUntil(const std::function<bool()>& done) {
-  const uint64_t deadline = platform::MonotonicMs() + 10000;
+  const uint64_t deadline = platform::MonotonicMs() + 30000;
   while (!done()) {
     if (platform::MonotonicMs() > deadline) return false;
     CPaintManagerUI::PumpMessages();

@@ -57,7 +57,7 @@ class UiTestWindow : public CWindowWnd, public INotifyUI {
 
 // The centre of a control.
 POINT CenterOf(CControlUI* control);
-// Handles waiting messages until `done` holds or ~10 s pass; true when it held.
+// Handles waiting messages until `done` holds or 30 s pass; true when it held.
 bool PumpUntil(const std::function<bool()>& done);
 // Handles every message waiting now.
 void PumpPending();
