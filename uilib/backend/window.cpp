@@ -559,6 +559,8 @@ bool EnsureVideo() {
     failed = true;
     return false;
   }
+  // Keys arrive as WM_KEYDOWN; composed text (and the input method behind it) is not used.
+  SDL_StopTextInput();
   if (TTF_WasInit() == 0 && TTF_Init() != 0) std::fprintf(stderr, "uilib: text rendering unavailable: %s\n", TTF_GetError());
   IMG_Init(IMG_INIT_PNG);
   g_uiThread = std::this_thread::get_id();
