@@ -1,10 +1,10 @@
 #include "support/http_test_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,11 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <optional>
+#include <sstream>
 
 namespace testsupport {
 namespace {
@@ -27,31 +28,19 @@ constexpr int kTrickleIntervalMs = 100;
 // How long a closing connection waits for the client to read what was sent.
 constexpr int kDrainMs = 5000;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return Lower(x) == Lower(y);
-         });
-}
-
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 std::string PercentDecode(const std::string& text) {
   std::string decoded;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2])) {
+      decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
       i += 2;
     } else {
       decoded += text[i];
@@ -91,13 +80,8 @@ bool ReadRequestHead(int fd, std::string* head) {
 
 bool ParseRequest(const std::string& head, RecordedRequest* request) {
   size_t lineEnd = head.find("\r\n");
-  std::string line = head.substr(0, lineEnd);
-  size_t first = line.find(' ');
-  size_t second = first == std::string::npos ? std::string::npos : line.find(' ', first + 1);
-  if (second == std::string::npos) return false;
-  request->method = line.substr(0, first);
-  request->target = line.substr(first + 1, second - first - 1);
-  request->version = line.substr(second + 1);
+  std::istringstream line(head.substr(0, lineEnd));
+  if (!(line >> request->method >> request->target >> request->version)) return false;
   size_t question = request->target.find('?');
   request->path = PercentDecode(request->target.substr(0, question));
   if (question != std::string::npos) request->query = request->target.substr(question + 1);
@@ -116,13 +100,6 @@ bool ParseRequest(const std::string& head, RecordedRequest* request) {
   return true;
 }
 
-std::optional<uint64_t> ParseNumber(const std::string& text) {
-  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return std::stoull(text);
-}
-
 struct ByteRange {
   uint64_t first = 0;
   uint64_t last = 0;
@@ -130,30 +107,20 @@ struct ByteRange {
 
 enum class RangeAnswer { kWhole, kPartial, kUnsatisfiable };
 
-// Reads one "bytes=first-last", "bytes=first-" or "bytes=-suffix" range. A
-// header that is absent, malformed or asks for several ranges is ignored,
-// as servers may: the whole body is sent.
+// Reads one "bytes=first-last" or "bytes=first-" range. Any other Range
+// header (malformed, a suffix, several ranges) is ignored, as servers may:
+// the whole body is sent.
 RangeAnswer SelectRange(const std::string& header, uint64_t size, ByteRange* range) {
-  if (header.size() < 6 || !EqualsIgnoringCase(header.substr(0, 6), "bytes=")) return RangeAnswer::kWhole;
-  std::string spec = Trim(header.substr(6));
-  size_t dash = spec.find('-');
-  if (dash == std::string::npos || spec.find(',') != std::string::npos) return RangeAnswer::kWhole;
-  std::string firstText = Trim(spec.substr(0, dash));
-  std::string lastText = Trim(spec.substr(dash + 1));
-  if (firstText.empty()) {
-    std::optional<uint64_t> suffix = ParseNumber(lastText);
-    if (!suffix) return RangeAnswer::kWhole;
-    if (*suffix == 0 || size == 0) return RangeAnswer::kUnsatisfiable;
-    range->first = size > *suffix ? size - *suffix : 0;
-    range->last = size - 1;
-    return RangeAnswer::kPartial;
-  }
-  std::optional<uint64_t> first = ParseNumber(firstText);
-  std::optional<uint64_t> last = lastText.empty() ? std::optional<uint64_t>(UINT64_MAX) : ParseNumber(lastText);
-  if (!first || !last || *last < *first) return RangeAnswer::kWhole;
-  if (*first >= size) return RangeAnswer::kUnsatisfiable;
-  range->first = *first;
-  range->last = std::min(*last, size - 1);
+  if (strncasecmp(header.c_str(), "bytes=", 6) != 0) return RangeAnswer::kWhole;
+  const char* end = header.data() + header.size();
+  uint64_t first = 0;
+  uint64_t last = UINT64_MAX;
+  const auto [dash, error] = std::from_chars(header.data() + 6, end, first);
+  if (error != std::errc() || dash == end || *dash != '-') return RangeAnswer::kWhole;
+  if (dash + 1 != end && (std::from_chars(dash + 1, end, last).ptr != end || last < first)) return RangeAnswer::kWhole;
+  if (first >= size) return RangeAnswer::kUnsatisfiable;
+  range->first = first;
+  range->last = std::min(last, size - 1);
   return RangeAnswer::kPartial;
 }
 
@@ -161,27 +128,20 @@ const char* ReasonPhrase(int status) {
   switch (status) {
     case 200: return "OK";
     case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
     case 404: return "Not Found";
     case 416: return "Range Not Satisfiable";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    default: return status < 400 ? "Redirect" : "Error";
   }
 }
 
 std::string StatusLine(int status) {
-  return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\n";
+  return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\nConnection: close\r\n";
 }
 
 bool SendChunk(int fd, const char* data, size_t count) {
   char size[32];
-  std::snprintf(size, sizeof size, "%zx\r\n", count);
-  return SendAll(fd, size, std::strlen(size)) && SendAll(fd, data, count) && SendAll(fd, "\r\n", 2);
+  const int length = std::snprintf(size, sizeof size, "%zx\r\n", count);
+  return SendAll(fd, size, static_cast<size_t>(length)) && SendAll(fd, data, count) && SendAll(fd, "\r\n", 2);
 }
 
 int SendQueued(int fd) {
@@ -199,11 +159,17 @@ void CloseGracefully(int fd) {
   }
 }
 
+// Sends a whole answer with a short body and closes.
+void SendAnswer(int fd, int status, const std::string& headers, const std::string& body = "") {
+  SendAll(fd, StatusLine(status) + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  CloseGracefully(fd);
+}
+
 }  // namespace
 
 std::string RecordedRequest::Header(const std::string& name) const {
   for (const auto& [key, value] : headers) {
-    if (EqualsIgnoringCase(key, name)) return value;
+    if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
   }
   return {};
 }
@@ -217,8 +183,7 @@ TestHttpServer::TestHttpServer() {
   socklen_t length = sizeof address;
   if (listenFd_ < 0 || setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
       bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listenFd_, 64) != 0 ||
-      getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      pipe2(wakeFds_, O_CLOEXEC) != 0) {
+      getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     ADD_FAILURE() << "the test HTTP server cannot listen on 127.0.0.1";
     return;
   }
@@ -236,17 +201,14 @@ TestHttpServer::~TestHttpServer() {
   }
   changed_.notify_all();
   if (acceptThread_.joinable()) {
-    char wake = 1;
-    while (write(wakeFds_[1], &wake, 1) < 0 && errno == EINTR) {
-    }
+    // Wakes the accept loop out of accept().
+    shutdown(listenFd_, SHUT_RDWR);
     acceptThread_.join();
   }
   for (Connection& connection : connections_) {
     if (connection.thread.joinable()) connection.thread.join();
   }
-  for (int fd : {listenFd_, wakeFds_[0], wakeFds_[1]}) {
-    if (fd >= 0) close(fd);
-  }
+  if (listenFd_ >= 0) close(listenFd_);
 }
 
 std::string TestHttpServer::Url(const std::string& pathAndQuery) const {
@@ -304,19 +266,15 @@ bool TestHttpServer::WaitForRequestCount(size_t count, int timeoutMs) const {
 }
 
 void TestHttpServer::AcceptLoop() {
-  pollfd waiting[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
   for (;;) {
-    if (poll(waiting, 2, -1) < 0 && errno != EINTR) return;
-    if (waiting[1].revents) return;
-    if (!(waiting[0].revents & POLLIN)) continue;
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
-    JoinFinishedConnections();
+    if (fd >= 0) JoinFinishedConnections();
     std::lock_guard lock(mutex_);
     if (stopping_) {
-      close(fd);
+      if (fd >= 0) close(fd);
       return;
     }
+    if (fd < 0) continue;
     Connection& connection = connections_.emplace_back();
     connection.fd = fd;
     connection.thread = std::thread([this, &connection] { ServeConnection(&connection); });
@@ -360,8 +318,8 @@ TestHttpServer::Resource TestHttpServer::TakeResource(const std::string& path) {
   std::lock_guard lock(mutex_);
   auto found = resources_.find(path);
   if (found == resources_.end()) return {};
-  Resource taken = found->second;
   Resource& stored = found->second;
+  Resource taken = stored;
   if (stored.fault != Fault::kNone && stored.faultsLeft > 0 && --stored.faultsLeft == 0) stored.fault = Fault::kNone;
   return taken;
 }
@@ -380,20 +338,13 @@ bool TestHttpServer::Pause(int ms) {
 void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t releasesSoFar) {
   Resource resource = TakeResource(request.path);
   if (resource.fault == Fault::kStallHeaders && !WaitForRelease(releasesSoFar)) return;
-
-  std::string headers = "Connection: close\r\n";
   if (resource.fault == Fault::kStatus || (!resource.body && resource.redirectStatus == 0)) {
     int status = resource.fault == Fault::kStatus ? static_cast<int>(resource.amount) : 404;
-    std::string text = std::to_string(status) + " " + ReasonPhrase(status) + "\n";
-    SendAll(fd, StatusLine(status) + headers + "Content-Type: text/plain\r\nContent-Length: " +
-                    std::to_string(text.size()) + "\r\n\r\n" + (request.method == "HEAD" ? "" : text));
-    CloseGracefully(fd);
+    SendAnswer(fd, status, "Content-Type: text/plain\r\n", std::to_string(status) + " " + ReasonPhrase(status) + "\n");
     return;
   }
   if (resource.redirectStatus != 0) {
-    SendAll(fd, StatusLine(resource.redirectStatus) + headers + "Location: " + resource.location +
-                    "\r\nContent-Length: 0\r\n\r\n");
-    CloseGracefully(fd);
+    SendAnswer(fd, resource.redirectStatus, "Location: " + resource.location + "\r\n");
     return;
   }
 
@@ -403,18 +354,15 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
                            ? RangeAnswer::kWhole
                            : SelectRange(request.range, body.size(), &range);
   if (answer == RangeAnswer::kUnsatisfiable) {
-    SendAll(fd, StatusLine(416) + headers + "Content-Range: bytes */" + std::to_string(body.size()) +
-                    "\r\nContent-Length: 0\r\n\r\n");
-    CloseGracefully(fd);
+    SendAnswer(fd, 416, "Content-Range: bytes */" + std::to_string(body.size()) + "\r\n");
     return;
   }
   size_t offset = answer == RangeAnswer::kPartial ? range.first : 0;
   size_t length = answer == RangeAnswer::kPartial ? range.last - range.first + 1 : body.size();
-  bool http11 = request.version == "HTTP/1.1";
-  bool chunked = resource.fault == Fault::kChunked && http11;
+  bool chunked = resource.fault == Fault::kChunked && request.version == "HTTP/1.1";
   bool announceLength = resource.fault != Fault::kChunked && resource.fault != Fault::kCloseDelimited;
 
-  headers += "Content-Type: application/octet-stream\r\n";
+  std::string headers = "Content-Type: application/octet-stream\r\n";
   if (resource.fault != Fault::kIgnoreRange) headers += "Accept-Ranges: bytes\r\n";
   if (answer == RangeAnswer::kPartial) {
     headers += "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
@@ -423,21 +371,15 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
   if (announceLength) headers += "Content-Length: " + std::to_string(length) + "\r\n";
   if (chunked) headers += "Transfer-Encoding: chunked\r\n";
   if (!SendAll(fd, StatusLine(answer == RangeAnswer::kPartial ? 206 : 200) + headers + "\r\n")) return;
-  if (request.method == "HEAD") {
-    CloseGracefully(fd);
-    return;
-  }
   if (resource.fault == Fault::kStall && !WaitForRelease(releasesSoFar)) return;
 
-  size_t toSend = length;
-  if (resource.fault == Fault::kShortBody || resource.fault == Fault::kResetAfter) {
-    toSend = std::min(length, resource.amount);
-  }
+  const bool cutShort = resource.fault == Fault::kShortBody || resource.fault == Fault::kResetAfter;
+  const size_t toSend = cutShort ? std::min(length, resource.amount) : length;
   size_t piece = kSendPiece;
   int interval = 0;
   if (resource.fault == Fault::kTrickle) {
     size_t perSecond = std::max<size_t>(1, resource.amount);
-    piece = std::max<size_t>(1, perSecond / 10);
+    piece = std::max<size_t>(1, perSecond * kTrickleIntervalMs / 1000);
     interval = static_cast<int>(piece * 1000 / perSecond);
   }
   for (size_t sent = 0; sent < toSend;) {

@@ -106,7 +106,6 @@ class TestHttpServer {
   void JoinFinishedConnections();
 
   int listenFd_ = -1;
-  int wakeFds_[2] = {-1, -1};
   uint16_t port_ = 0;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;

@@ -33,8 +33,6 @@ struct Mp3Fixture {
   int bitrateKbps = 0;       // the CBR bitrate or ABR mean used; 0 for VBR
   size_t audioFrames = 0;    // frames of audio, not counting the header frame
   size_t tagFrameSize = 0;   // bytes of the Xing/Info header frame at offset 0; 0 when none
-  int encoderDelay = 0;      // samples of silence the encoder put before the signal
-  int encoderPadding = 0;    // samples it appended after
 };
 
 // Encodes `options.seconds` of the test signal. An encoder failure fails the

@@ -9,11 +9,6 @@
 #include <fstream>
 
 namespace testsupport {
-namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); }
-
-}  // namespace
 
 TempDir::TempDir() {
   std::string pattern = "/tmp/tarvoni-test-XXXXXX";
@@ -25,7 +20,9 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  if (!folder_.empty()) nftw(folder_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  if (folder_.empty()) return;
+  auto removeEntry = [](const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); };
+  nftw(folder_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 std::string TempDir::Path(const std::string& name) const { return folder_ + "/" + name; }
