@@ -230,6 +230,33 @@ void Destroy(TrayIcon& icon) {
   if (icon.colormap) XFreeColormap(icon.display, icon.colormap);
 }
 
+// Asks the tray host to embed the icon window.
+void RequestDock(Display* display, ::Window host, ::Window icon) {
+  XEvent request{};
+  request.xclient.type = ClientMessage;
+  request.xclient.window = host;
+  request.xclient.message_type = XInternAtom(display, "_NET_SYSTEM_TRAY_OPCODE", False);
+  request.xclient.format = 32;
+  request.xclient.data.l[0] = CurrentTime;
+  request.xclient.data.l[1] = kSystemTrayRequestDock;
+  request.xclient.data.l[2] = static_cast<long>(icon);
+  XErrorTrap trap(display);
+  XSendEvent(display, host, False, NoEventMask, &request);
+}
+
+// A tray host that starts announces itself with a MANAGER message to the
+// root window; listening for it lets icons move into a restarted tray.
+void WatchForTrayHosts(Display* display) {
+  static Display* watched = nullptr;
+  if (watched == display) return;
+  watched = display;
+  ::Window root = DefaultRootWindow(display);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, root, &attributes)) {
+    XSelectInput(display, root, attributes.your_event_mask | StructureNotifyMask);
+  }
+}
+
 BOOL Add(const NOTIFYICONDATA& data) {
   if (Find(data.hWnd, data.uID)) return FALSE;
   Display* display = DisplayOf(data.hWnd);
@@ -286,18 +313,8 @@ BOOL Add(const NOTIFYICONDATA& data) {
                   reinterpret_cast<unsigned char*>(xembedInfo), 2);
   SetTip(*icon);
 
-  XEvent request{};
-  request.xclient.type = ClientMessage;
-  request.xclient.window = host;
-  request.xclient.message_type = XInternAtom(display, "_NET_SYSTEM_TRAY_OPCODE", False);
-  request.xclient.format = 32;
-  request.xclient.data.l[0] = CurrentTime;
-  request.xclient.data.l[1] = kSystemTrayRequestDock;
-  request.xclient.data.l[2] = static_cast<long>(icon->window);
-  {
-    XErrorTrap trap(display);
-    XSendEvent(display, host, False, NoEventMask, &request);
-  }
+  RequestDock(display, host, icon->window);
+  WatchForTrayHosts(display);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   Icons().push_back(std::move(icon));
   return TRUE;
@@ -363,6 +380,16 @@ void HandleSystemEvent(const SDL_Event& event) {
   const SDL_SysWMmsg* message = event.syswm.msg;
   if (!message || message->subsystem != SDL_SYSWM_X11) return;
   const XEvent& xevent = message->msg.x11.event;
+  if (xevent.type == ClientMessage && !Icons().empty()) {
+    Display* display = xevent.xclient.display;
+    if (xevent.xclient.message_type == XInternAtom(display, "MANAGER", False) &&
+        static_cast<::Window>(xevent.xclient.data.l[2]) == TrayHost(display)) {
+      for (auto& icon : Icons()) {
+        if (icon->display == display) RequestDock(display, TrayHost(display), icon->window);
+      }
+      return;
+    }
+  }
   for (auto& icon : Icons()) {
     if (icon->window != xevent.xany.window) continue;
     UINT mouse = 0;
@@ -380,6 +407,11 @@ void HandleSystemEvent(const SDL_Event& event) {
         break;
       case ConfigureNotify:
         Draw(*icon);
+        break;
+      case ReparentNotify:
+        // A tray host that goes away hands its icons back to the root
+        // window: keep ours out of sight until the next host takes it.
+        if (xevent.xreparent.parent == DefaultRootWindow(icon->display)) XUnmapWindow(icon->display, icon->window);
         break;
       default:
         break;
