@@ -282,16 +282,12 @@ void TestHttpServer::AcceptLoop() {
 }
 
 void TestHttpServer::JoinFinishedConnections() {
-  std::list<Connection> finished;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto it = connections_.begin(); it != connections_.end();) {
-      auto next = std::next(it);
-      if (it->finished) finished.splice(finished.end(), connections_, it);
-      it = next;
-    }
-  }
-  for (Connection& connection : finished) connection.thread.join();
+  // A finished connection's thread holds no lock any more: joining it here is brief.
+  std::lock_guard lock(mutex_);
+  connections_.remove_if([](Connection& connection) {
+    if (connection.finished) connection.thread.join();
+    return connection.finished;
+  });
 }
 
 void TestHttpServer::ServeConnection(Connection* connection) {
@@ -371,7 +367,6 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
   if (announceLength) headers += "Content-Length: " + std::to_string(length) + "\r\n";
   if (chunked) headers += "Transfer-Encoding: chunked\r\n";
   if (!SendAll(fd, StatusLine(answer == RangeAnswer::kPartial ? 206 : 200) + headers + "\r\n")) return;
-  if (resource.fault == Fault::kStall && !WaitForRelease(releasesSoFar)) return;
 
   const bool cutShort = resource.fault == Fault::kShortBody || resource.fault == Fault::kResetAfter;
   const size_t toSend = cutShort ? std::min(length, resource.amount) : length;
@@ -382,8 +377,10 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
     piece = std::max<size_t>(1, perSecond * kTrickleIntervalMs / 1000);
     interval = static_cast<int>(piece * 1000 / perSecond);
   }
+  const size_t stallAt = resource.fault == Fault::kStall ? resource.amount : SIZE_MAX;
   for (size_t sent = 0; sent < toSend;) {
-    size_t count = std::min(piece, toSend - sent);
+    if (sent == stallAt && !WaitForRelease(releasesSoFar)) return;
+    size_t count = std::min({piece, toSend - sent, sent < stallAt ? stallAt - sent : piece});
     const char* data = body.data() + offset + sent;
     if (!(chunked ? SendChunk(fd, data, count) : SendAll(fd, data, count))) return;
     sent += count;

@@ -28,7 +28,7 @@ enum class Fault {
   kCloseDelimited,  // no Content-Length: the body ends when the connection closes
   kShortBody,       // announces the full length, sends `amount` body bytes, closes
   kStallHeaders,    // sends nothing until ReleaseStalls() or the server stops
-  kStall,           // sends the headers, then nothing until ReleaseStalls() or the server stops
+  kStall,           // sends the headers and `amount` body bytes, then nothing until ReleaseStalls() or the server stops
   kTrickle,         // sends the body at `amount` bytes per second
   kResetAfter,      // sends `amount` body bytes, then resets the connection
   kIgnoreRange,     // answers 200 with the whole body whatever Range asks for
