@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-
-#include "platform/file.h"
 
 namespace enginetest {
 namespace {
@@ -40,21 +39,11 @@ void EngineHarness::Sink(int event, uint32_t value) {
     std::lock_guard lock(self->mutex_);
     self->events_.push_back(event);
   }
-  switch (event) {
-    case engine::kEventTrackEnd:
-      self->PostEngineMessage(engine::kMessageTrackEnd, 0);
-      break;
-    case engine::kEventPosition:
-      if (self->state_.playback.load()) {
-        self->PostEngineMessage(engine::kMessagePosition, engine::PositionSeconds(self->state_, value));
-      }
-      break;
-    case engine::kEventRanDry:
-      self->state_.buffering = true;
-      break;
-    default:
-      break;
+  if (event == engine::kEventTrackEnd) self->PostEngineMessage(engine::kMessageTrackEnd, 0);
+  if (event == engine::kEventPosition && self->state_.playback.load()) {
+    self->PostEngineMessage(engine::kMessagePosition, engine::PositionSeconds(self->state_, value));
   }
+  if (event == engine::kEventRanDry) self->state_.buffering = true;
 }
 
 void EngineHarness::PostEngineMessage(uint32_t type, uint32_t value) {
@@ -67,35 +56,19 @@ void EngineHarness::PostEngineMessage(uint32_t type, uint32_t value) {
 
 void EngineHarness::Handle(const Message& message) {
   handled_.push_back(message);
-  switch (message.type) {
-    case engine::kMessageDuration:
-      state_.totalSeconds = static_cast<int32_t>(message.value);
-      break;
-    case engine::kMessageContentLength:
-      state_.contentLength = static_cast<int32_t>(message.value);
-      break;
-    case engine::kMessageDownloaded: {
-      const int64_t ahead =
-          (int64_t{message.value} - state_.framesBegin) / std::max(state_.bytesPerSec.load(), 1) - state_.elapsedSeconds;
-      int32_t percent = 0;
-      switch (engine::CheckBuffering(state_, message.value, &percent)) {
-        case engine::BufferingCheck::kWaiting:
-          bufferingPercents.push_back(percent);
-          break;
-        case engine::BufferingCheck::kResumed:
-          ++resumes;
-          secondsAheadAtResume = ahead;
-          break;
-        case engine::BufferingCheck::kNotWaiting:
-          break;
-      }
-      break;
-    }
-    case engine::kMessagePosition:
-      state_.elapsedSeconds = static_cast<int32_t>(message.value);
-      break;
-    default:
-      break;
+  const auto value = static_cast<int32_t>(message.value);
+  if (message.type == engine::kMessageDuration) state_.totalSeconds = value;
+  if (message.type == engine::kMessageContentLength) state_.contentLength = value;
+  if (message.type == engine::kMessagePosition) state_.elapsedSeconds = value;
+  if (message.type != engine::kMessageDownloaded) return;
+  const int64_t ahead =
+      (int64_t{message.value} - state_.framesBegin) / std::max(state_.bytesPerSec.load(), 1) - state_.elapsedSeconds;
+  int32_t percent = 0;
+  const engine::BufferingCheck check = engine::CheckBuffering(state_, message.value, &percent);
+  if (check == engine::BufferingCheck::kWaiting) bufferingPercents.push_back(percent);
+  if (check == engine::BufferingCheck::kResumed) {
+    ++resumes;
+    secondsAheadAtResume = ahead;
   }
 }
 
@@ -119,9 +92,8 @@ void EngineHarness::RunFor(int ms) {
 }
 
 size_t EngineHarness::Count(uint32_t type) const {
-  size_t n = 0;
-  for (const Message& m : handled_) n += m.type == type;
-  return n;
+  const auto isOfType = [type](const Message& m) { return m.type == type; };
+  return static_cast<size_t>(std::count_if(handled_.begin(), handled_.end(), isOfType));
 }
 
 size_t EngineHarness::EventCount(int event) const {

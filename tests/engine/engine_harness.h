@@ -35,7 +35,6 @@ class EngineHarness : public engine::EngineHost {
   ~EngineHarness() override;
 
   engine::PlaybackState& State() { return state_; }
-  const std::string& ProgramFolder() const { return folder_.Folder(); }
 
   void Request(const std::string& url) { engine::RequestTrack(state_, url); }
   // Handles messages as they come until `done` holds; false on time-out.

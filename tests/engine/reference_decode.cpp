@@ -10,9 +10,7 @@ namespace enginetest {
 namespace {
 
 int16_t Round(mad_fixed_t sample) {
-  int64_t x = int64_t{sample} + (1 << 12);
-  x = std::clamp<int64_t>(x, -MAD_F_ONE, MAD_F_ONE - 1);
-  return static_cast<int16_t>(x >> 13);
+  return static_cast<int16_t>(std::clamp<int64_t>(int64_t{sample} + (1 << 12), -MAD_F_ONE, MAD_F_ONE - 1) >> 13);
 }
 
 }  // namespace
@@ -74,13 +72,10 @@ std::vector<int16_t> Samples(const std::string& bytes) {
   return samples;
 }
 
-std::string SilentFrames(int count, bool mono) {
-  // Sync, MPEG 1, Layer III, no CRC; 128 kbit/s, 44.1 kHz, no padding: 417 bytes.
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';
-  frame[2] = '\x90';
-  frame[3] = mono ? '\xC0' : '\x00';
+std::string SilentFrames(int count) {
+  // Sync, MPEG 1, Layer III, no CRC; 128 kbit/s, 44.1 kHz, no padding,
+  // stereo: 417 bytes.
+  const std::string frame = std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');
   std::string frames;
   for (int i = 0; i < count; ++i) frames += frame;
   return frames;
@@ -88,19 +83,10 @@ std::string SilentFrames(int count, bool mono) {
 
 std::string Id3v2Tag(size_t bytes) {
   const size_t body = bytes - 10;
-  std::string tag = "ID3";
-  tag += '\x03';
-  tag += '\x00';
-  tag += '\x00';
+  std::string tag("ID3\x03\x00\x00", 6);
   for (int shift = 21; shift >= 0; shift -= 7) tag += static_cast<char>((body >> shift) & 0x7F);
   tag += std::string("TIT2") + std::string("\x00\x00\x00\x06\x00\x00", 6) + std::string("\x00Title", 6);
   tag.resize(bytes, '\0');
-  return tag;
-}
-
-std::string Id3v1Tag() {
-  std::string tag = "TAG" + std::string("Title");
-  tag.resize(128, '\0');
   return tag;
 }
 
