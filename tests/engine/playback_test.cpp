@@ -129,6 +129,7 @@ TEST(Playback, TwoQuickRequestsMakeOnePlaybackObject) {
   harness.RunFor(300);
   EXPECT_EQ(DownloadsOf(server, "/a.mp3"), 0u);
   EXPECT_EQ(DownloadsOf(server, "/b.mp3"), 1u);
+  EXPECT_EQ(harness.Count(engine::kMessageDuration), 1u);
   EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
   EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
 }
