@@ -1,32 +1,10 @@
-// What windows show: pixels of rendered layouts, shapes and text.
+// What windows show: pixels of rendered layouts, shapes, text and icons.
 #include <gtest/gtest.h>
 
 #include "ui_test_window.h"
-#include "uilib/ui_snapshot.h"
 #include "uilib/ui_tray.h"
 
 namespace {
-
-struct Picture {
-  std::vector<uint32_t> pixels;
-  int width = 0;
-  int height = 0;
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-  // Pixels inside `rc` that differ from `background`.
-  int CountNot(const RECT& rc, uint32_t background) const {
-    int count = 0;
-    for (int y = rc.top; y < rc.bottom; ++y) {
-      for (int x = rc.left; x < rc.right; ++x) count += At(x, y) != background;
-    }
-    return count;
-  }
-};
-
-Picture Capture(HWND hWnd) {
-  Picture picture;
-  EXPECT_TRUE(CaptureWindow(hWnd, &picture.pixels, &picture.width, &picture.height));
-  return picture;
-}
 
 TEST(PaintTest, ColoursLandWhereTheLayoutPutsThem) {
   UiTestWindow window(R"(<Window size="120,80"><VerticalLayout bkcolor="#FF204060">
@@ -48,70 +26,52 @@ TEST(PaintTest, ColoursLandWhereTheLayoutPutsThem) {
   // The gradient runs from black at its top to white at its bottom.
   EXPECT_LT(picture.At(60, 51) & 0xFF, 0x20u);
   EXPECT_GT(picture.At(60, 79) & 0xFF, 0xE0u);
-  DestroyWindow(window);
 }
 
-TEST(PaintTest, RoundedRegionCutsTheCornersOnly) {
+TEST(PaintTest, RoundedRegionCutsTheCornersOnlyAndBelongsToTheWindow) {
   UiTestWindow window(R"(<Window size="100,60" roundcorner="20,20"><VerticalLayout bkcolor="#FF336699"/></Window>)");
   ASSERT_TRUE(window.Open());
-  SetWindowRgn(window, CreateRoundRectRgn(0, 0, 101, 61, 20, 20), TRUE);
+  HRGN region = CreateRoundRectRgn(0, 0, 101, 61, 20, 20);
+  EXPECT_EQ(SetWindowRgn(window, region, TRUE), 1);
+  EXPECT_FALSE(DeleteObject(region)) << "the window owns it now";
   Picture picture = Capture(window);
   EXPECT_EQ(picture.At(0, 0) >> 24, 0u);
   EXPECT_EQ(picture.At(99, 59) >> 24, 0u);
   EXPECT_EQ(picture.At(50, 0), 0xFF336699u);
   EXPECT_EQ(picture.At(0, 30), 0xFF336699u);
   EXPECT_EQ(picture.At(99, 30), 0xFF336699u) << "the +1 of the region reaches the last column";
-  DestroyWindow(window);
 }
 
-TEST(PaintTest, ChineseAndLatinTextIsDrawn) {
-  UiTestWindow window(R"(<Window size="200,60"><Font name="sans" size="20" default="true"/>
+TEST(PaintTest, ChineseAndLatinTextIsDrawnAndLongTextEndsWithAnEllipsisInsideItsLabel) {
+  UiTestWindow window(R"(<Window size="300,60"><Font name="sans" size="20" default="true"/>
       <HorizontalLayout bkcolor="#FF000000">
         <Label name="zh" text="中文舞曲" textcolor="#FFFFFFFF" width="100"/>
-        <Label name="en" text="House" textcolor="#FFFFFFFF"/>
+        <Label name="en" text="House" textcolor="#FFFFFFFF" width="80"/>
+        <Label name="long" width="80" text="一首名字非常非常非常长的舞曲 extended mix" textcolor="#FFFFFFFF"/>
+        <Control/>
       </HorizontalLayout></Window>)");
   ASSERT_TRUE(window.Open());
   Picture picture = Capture(window);
-  RECT zh = window.Find("zh")->GetPos();
-  RECT en = window.Find("en")->GetPos();
-  EXPECT_GT(picture.CountNot(zh, 0xFF000000u), 100) << "glyphs need a font covering Chinese";
-  EXPECT_GT(picture.CountNot(en, 0xFF000000u), 50);
-  DestroyWindow(window);
-}
-
-TEST(PaintTest, LongTextEndsWithAnEllipsisInsideItsLabel) {
-  UiTestWindow window(R"(<Window size="200,40"><HorizontalLayout bkcolor="#FF000000">
-      <Label name="long" width="80" text="一首名字非常非常非常长的舞曲 extended mix" textcolor="#FFFFFFFF"/>
-      <Control/></HorizontalLayout></Window>)");
-  ASSERT_TRUE(window.Open());
-  Picture picture = Capture(window);
-  EXPECT_EQ(picture.CountNot(RECT{80, 0, 200, 40}, 0xFF000000u), 0) << "nothing spills past the label";
-  EXPECT_GT(picture.CountNot(RECT{70, 0, 80, 40}, 0xFF000000u), 0) << "the ellipsis fills the end";
-  DestroyWindow(window);
+  EXPECT_GT(picture.CountNot(window.Find("zh")->GetPos(), 0xFF000000u), 100) << "glyphs need a font covering Chinese";
+  EXPECT_GT(picture.CountNot(window.Find("en")->GetPos(), 0xFF000000u), 50);
+  EXPECT_EQ(picture.CountNot(RECT{260, 0, 300, 60}, 0xFF000000u), 0) << "nothing spills past the label";
+  EXPECT_GT(picture.CountNot(RECT{250, 0, 260, 60}, 0xFF000000u), 0) << "the ellipsis fills the end";
 }
 
 TEST(ProgramIconsTest, IconsBuiltIntoTheProgramLoad) {
   EXPECT_NE(LoadIcon(nullptr, MAKEINTRESOURCE(107)), nullptr);
   EXPECT_NE(LoadIcon(nullptr, MAKEINTRESOURCE(108)), nullptr);
   EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(999)), nullptr);
-  UiTestWindow window(R"(<Window size="40,40"><Control/></Window>)");
-  ASSERT_TRUE(window.Open());
-  window.SetIcon(107);
-  window.SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(108))));
-  DestroyWindow(window);
 }
 
 TEST(TrayTest, WithoutATrayHostAddingFailsAndSaysSoOnce) {
   UiTestWindow window(R"(<Window size="40,40"><Control/></Window>)");
   ASSERT_TRUE(window.Open());
   NOTIFYICONDATA data{};
-  data.cbSize = 488;
   data.hWnd = window;
   data.uID = 108;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = WM_USER + 50;
-  data.hIcon = LoadIcon(nullptr, MAKEINTRESOURCE(108));
-  std::snprintf(data.szTip, sizeof data.szTip, "Tarvoni");
   testing::internal::CaptureStderr();
   EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &data));
   EXPECT_FALSE(Shell_NotifyIcon(NIM_ADD, &data));
@@ -120,19 +80,6 @@ TEST(TrayTest, WithoutATrayHostAddingFailsAndSaysSoOnce) {
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_NE(said.find("tray"), std::string::npos);
   EXPECT_FALSE(IsSystemTrayAvailable());
-  DestroyWindow(window);
-}
-
-TEST(RegionTest, DeletingARegionTwiceOrAfterAWindowTookItIsHarmless) {
-  UiTestWindow window(R"(<Window size="40,40"><Control/></Window>)");
-  ASSERT_TRUE(window.Open());
-  HRGN region = CreateRoundRectRgn(0, 0, 41, 41, 8, 8);
-  EXPECT_EQ(SetWindowRgn(window, region, TRUE), 1);
-  EXPECT_FALSE(DeleteObject(region));
-  HRGN spare = CreateRectRgn(0, 0, 10, 10);
-  EXPECT_TRUE(DeleteObject(spare));
-  EXPECT_FALSE(DeleteObject(spare));
-  DestroyWindow(window);
 }
 
 }  // namespace

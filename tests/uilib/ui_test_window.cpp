@@ -1,39 +1,39 @@
 #include "ui_test_window.h"
 
+#include <gtest/gtest.h>
+
 #include "platform/sync.h"
+#include "uilib/ui_snapshot.h"
+
+UiTestWindow::~UiTestWindow() {
+  if (m_hWnd) DestroyWindow(m_hWnd);
+}
 
 bool UiTestWindow::Open(HWND parent) { return Create(parent, "uilib test", WS_POPUP, 0, 0, 0, 0, 0) != nullptr; }
 
 void UiTestWindow::Notify(TNotifyUI& msg) {
-  SeenNotification seen;
-  seen.type = msg.sType.str();
-  seen.sender = msg.pSender;
-  seen.senderName = msg.pSender ? msg.pSender->GetName().str() : std::string();
-  seen.wParam = msg.wParam;
-  notifications_.push_back(seen);
+  notifications_.push_back({msg.sType.str(), msg.pSender ? msg.pSender->GetName().str() : "", msg.pSender, msg.wParam});
 }
 
-std::vector<std::string> UiTestWindow::NotificationTypes() const {
-  std::vector<std::string> types;
-  for (const SeenNotification& seen : notifications_) types.push_back(seen.type);
-  return types;
+Strings UiTestWindow::Take() {
+  Strings seen;
+  for (const SeenNotification& notification : notifications_)
+    seen.push_back(notification.type + ":" + notification.senderName);
+  notifications_.clear();
+  return seen;
 }
 
 void UiTestWindow::Click(POINT pt) {
-  SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
-  SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
-  SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
-}
-
-void UiTestWindow::DoubleClick(POINT pt) {
-  Click(pt);
-  SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
-  SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+  Mouse(WM_MOUSEMOVE, pt);
+  Mouse(WM_LBUTTONDOWN, pt, MK_LBUTTON);
+  Mouse(WM_LBUTTONUP, pt);
 }
 
 LRESULT UiTestWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  if (uMsg == WM_PAINT) ++paints_;
-  else messages_.push_back(uMsg);
+  if (uMsg == WM_PAINT)
+    ++paints_;
+  else
+    messages_.push_back(uMsg);
   if (onMessage) onMessage(uMsg, wParam, lParam);
   if (uMsg == WM_CREATE) {
     manager_.Init(m_hWnd);
@@ -52,6 +52,42 @@ void UiTestWindow::OnFinalMessage(HWND) {
   if (onFinal) onFinal();
 }
 
+int Picture::CountNot(const RECT& rc, uint32_t background) const {
+  int count = 0;
+  for (int y = rc.top; y < rc.bottom; ++y) {
+    for (int x = rc.left; x < rc.right; ++x) count += At(x, y) != background;
+  }
+  return count;
+}
+
+Picture Capture(HWND hWnd) {
+  Picture picture;
+  EXPECT_TRUE(CaptureWindow(hWnd, &picture.pixels, &picture.width, &picture.height));
+  return picture;
+}
+
+CListContainerElementUI* AddTrackRow(CListUI* list, const std::string& title, const std::string& url) {
+  const int index = list->GetCount();
+  auto* row = new CListContainerElementUI;
+  row->ApplyAttributeList(index % 2 == 0 ? R"(height="30" inset="0,0,50,0" bkcolor="#FFf5f5f5")"
+                                         : R"(height="30" inset="0,0,50,0" bkcolor="#FFfAfAfA")");
+  auto* line = new CHorizontalLayoutUI;
+  row->Add(line);
+  const std::pair<const char*, std::string> labels[] = {
+      {R"(align="center" mouse="false" textcolor="#FFFC9505" width="70")", std::to_string(index + 1)},
+      {R"(name="songname" align="left" mouse="false" textcolor="#FF666666")", title},
+      {R"(align="right" mouse="false" textcolor="#FF666666" width="60")", "04:05"}};
+  for (const auto& [attributes, text] : labels) {
+    auto* label = new CLabelUI;
+    label->ApplyAttributeList(attributes);
+    label->SetText(text.c_str());
+    line->Add(label);
+  }
+  row->SetUserData(url.c_str());
+  list->Add(row);
+  return row;
+}
+
 POINT CenterOf(CControlUI* control) {
   const RECT& rc = control->GetPos();
   return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
@@ -67,4 +103,10 @@ bool PumpUntil(const std::function<bool()>& done) {
   return true;
 }
 
-void PumpPending() { CPaintManagerUI::PumpMessages(); }
+void PumpFor(int ms) {
+  const uint64_t end = platform::MonotonicMs() + static_cast<uint64_t>(ms);
+  while (platform::MonotonicMs() < end) {
+    CPaintManagerUI::PumpMessages();
+    platform::SleepMs(5);
+  }
+}

@@ -9,16 +9,20 @@
 
 #include "uilib/UIlib.h"
 
+using Strings = std::vector<std::string>;
+
 struct SeenNotification {
   std::string type;
-  CControlUI* sender = nullptr;
   std::string senderName;
+  CControlUI* sender = nullptr;
   WPARAM wParam = 0;
 };
 
 class UiTestWindow : public CWindowWnd, public INotifyUI {
  public:
   explicit UiTestWindow(std::string layoutXml) : layoutXml_(std::move(layoutXml)) {}
+  // Destroys the window if it is still there.
+  ~UiTestWindow() override;
 
   LPCTSTR GetWindowClassName() const override { return "UITestFrame"; }
   UINT GetClassStyle() const override { return CS_DBLCLKS; }
@@ -28,16 +32,21 @@ class UiTestWindow : public CWindowWnd, public INotifyUI {
   void Notify(TNotifyUI& msg) override;
 
   CPaintManagerUI& manager() { return manager_; }
-  CControlUI* Find(const char* name) { return manager_.FindControl(name); }
+  template <typename T = CControlUI>
+  T* Find(const char* name) {
+    return static_cast<T*>(manager_.FindControl(name));
+  }
   std::vector<SeenNotification>& notifications() { return notifications_; }
-  std::vector<std::string> NotificationTypes() const;
+  // The notifications seen so far as "type:sender name", forgetting them.
+  Strings Take();
   // Messages the window handled, in order (paint messages left out).
   std::vector<UINT>& messages() { return messages_; }
   int paints() const { return paints_; }
 
   // Left-button press and release at a client point (through the manager).
   void Click(POINT pt);
-  void DoubleClick(POINT pt);
+  // A mouse message at a client point.
+  void Mouse(UINT msg, POINT pt, WPARAM keys = 0) { SendMessage(msg, keys, MAKELPARAM(pt.x, pt.y)); }
   // Runs `hook` for each message before the window's own handling.
   std::function<void(UINT, WPARAM, LPARAM)> onMessage;
   // Runs when the window object is finished with (after its window is gone).
@@ -55,9 +64,24 @@ class UiTestWindow : public CWindowWnd, public INotifyUI {
   int paints_ = 0;
 };
 
+// What a window shows, as CaptureWindow reads it.
+struct Picture {
+  std::vector<uint32_t> pixels;
+  int width = 0;
+  int height = 0;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+  // Pixels inside `rc` that differ from `background`.
+  int CountNot(const RECT& rc, uint32_t background) const;
+};
+Picture Capture(HWND hWnd);
+
+// Appends a track row built as the player builds its rows (alternating
+// greys; number, "songname" and time labels; the address as user data).
+CListContainerElementUI* AddTrackRow(CListUI* list, const std::string& title, const std::string& url = "");
+
 // The centre of a control.
 POINT CenterOf(CControlUI* control);
 // Handles waiting messages until `done` holds or 30 s pass; true when it held.
 bool PumpUntil(const std::function<bool()>& done);
-// Handles every message waiting now.
-void PumpPending();
+// Handles waiting messages for `ms` milliseconds.
+void PumpFor(int ms);
