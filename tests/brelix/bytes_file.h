@@ -1,5 +1,8 @@
-// Test bytes as a local file, opened as Brelix opens one.
+// Test bytes as a local file, opened as Brelix opens one, and the figures
+// Brelix gives for them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
@@ -17,9 +20,19 @@ struct Figures {
   uint32_t begin, end, size, rate, seconds, sampleRate;
   bool operator==(const Figures&) const = default;
 };
-void PrintTo(const Figures& f, std::ostream* os);
+
+inline void PrintTo(const Figures& f, std::ostream* os) {
+  *os << "begin " << f.begin << " end " << f.end << " size " << f.size << " rate " << f.rate << " seconds " << f.seconds
+      << " sample rate " << f.sampleRate;
+}
+
 // The figures of `info`; a null `info` fails the test and gives zeros.
-Figures FiguresOf(const std::unique_ptr<CMPAFileInfo>& info);
+inline Figures FiguresOf(const std::unique_ptr<CMPAFileInfo>& info) {
+  EXPECT_TRUE(info);
+  if (!info) return {};
+  return {info->GetFramesBegin(), info->GetFramesEnd(), info->GetAllFramesSize(),
+          info->GetBytesOneSec(), info->GetMusicTime(), info->GetSampleRate()};
+}
 
 class BytesFile {
  public:
@@ -27,7 +40,13 @@ class BytesFile {
 
   const std::string& Path() const { return path_; }
   // A stream over the file; a failure to open fails the test.
-  CMPAFileStream& Stream();
+  CMPAFileStream& Stream() {
+    if (!stream_) {
+      stream_ = std::make_unique<CMPAFileStream>(path_.c_str(), true);
+      EXPECT_TRUE(stream_->InitStream()) << path_;
+    }
+    return *stream_;
+  }
   // CMPAFileInfo::Create over the file.
   std::unique_ptr<CMPAFileInfo> Inspect() const { return CMPAFileInfo::Create(path_.c_str(), true); }
 
@@ -36,5 +55,8 @@ class BytesFile {
   std::string path_;
   std::unique_ptr<CMPAFileStream> stream_;
 };
+
+// The figures CMPAFileInfo gives for `bytes` read from a local file.
+inline Figures FiguresOfFile(const std::string& bytes) { return FiguresOf(BytesFile(bytes).Inspect()); }
 
 }  // namespace brelixtest

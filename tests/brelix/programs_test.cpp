@@ -1,0 +1,146 @@
+// libbrelix.so as a program loads it (the eight exports and their
+// lifecycle), and brelix-info run as a user runs it, over a file and a URL.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <tuple>
+
+#include "brelix/brelix.h"
+#include "bytes_file.h"
+#include "fixture_writers.h"
+#include "platform/dynlib.h"
+#include "platform/file.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+
+namespace brelixtest {
+namespace {
+
+struct Brelix {
+  std::unique_ptr<platform::DynamicLibrary> library = platform::DynamicLibrary::Load(BRELIX_LIBRARY);
+  InitTagObjectFunc init = reinterpret_cast<InitTagObjectFunc>(Export("InitTagObject"));
+  UnInitTagObjectFunc uninit = reinterpret_cast<UnInitTagObjectFunc>(Export("UnInitTagObject"));
+
+  // The export `name`; a missing library or export fails the test.
+  void* Export(const char* name) {
+    void* symbol = library ? library->Symbol(name) : nullptr;
+    EXPECT_TRUE(symbol) << BRELIX_LIBRARY << ": " << name;
+    return symbol;
+  }
+  // What the six getters answer now.
+  Figures Current() {
+    auto figure = [this](const char* name) { return reinterpret_cast<BrelixFigureFunc>(Export(name))(); };
+    return {figure("GetFramesBegin"), figure("GetFramesEnd"), figure("GetAllFramesSize"),
+            figure("GetBytesOneSec"), figure("GetMusicTime"), figure("GetSmaplesRate")};
+  }
+};
+
+TEST(Exports, GettersAnswerZeroWithoutACurrentObject) {
+  const std::string audio = Frames(Header("FFFB9064"), 417, 2388).substr(0, 995776);
+  BytesFile file(Id3v2(3, 4086, false) + audio + Id3v1(1));
+  Brelix brelix;
+  ASSERT_TRUE(brelix.library);
+  EXPECT_EQ(brelix.Current(), Figures{}) << "before the first InitTagObject";
+  EXPECT_TRUE(brelix.uninit()) << "also with nothing to release";
+  ASSERT_TRUE(brelix.init(file.Path().c_str(), true));
+  EXPECT_EQ(brelix.Current(), (Figures{4096, 999872, 995776, 16000, 62, 44100}));
+  EXPECT_FALSE(brelix.init("/nonexistent/track.mp3", true));
+  EXPECT_EQ(brelix.Current(), Figures{}) << "the failed InitTagObject released the previous object first";
+  ASSERT_TRUE(brelix.init(file.Path().c_str(), true));
+  EXPECT_TRUE(brelix.uninit());
+  EXPECT_EQ(brelix.Current(), Figures{});
+  EXPECT_FALSE(brelix.init(nullptr, true));
+}
+
+TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
+  Brelix brelix;
+  ASSERT_TRUE(brelix.library);
+  testsupport::TestHttpServer server;
+  const std::string audio = Frames(Header("FFFB9064"), 417, 20);
+  server.Serve("/ok.mp3", audio);
+  server.Serve("/unsized.mp3", audio);
+  server.Inject("/unsized.mp3", testsupport::Fault::kCloseDelimited);
+  auto closed = std::make_unique<testsupport::TestHttpServer>();
+  const std::string refused = closed->Url("/gone.mp3");
+  closed.reset();
+  // Location, report, requests made.
+  const std::tuple<std::string, const char*, size_t> cases[] = {
+      {server.Url("/missing.mp3"), "TIP: InitStream___HttpSendRequest Error\n", 3},
+      {server.Url("/unsized.mp3"), "TIP: InitStream___HttpQueryInfo Error\n", 1},
+      {refused, "TIP: InitStream___HttpSendRequest Error\n", 0},
+      {"ftp://127.0.0.1/ok.mp3", "TIP: InitStream___InternetConnect Error\n", 0},
+      {"http://", "TIP: InitStream___InternetConnect Error\n", 0}};
+  for (const auto& [location, tip, requests] : cases) {
+    SCOPED_TRACE(location);
+    ASSERT_TRUE(brelix.init(server.Url("/ok.mp3").c_str(), false));
+    server.ClearRequests();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(brelix.init(location.c_str(), false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), tip);
+    EXPECT_EQ(server.RequestCount(), requests);
+    EXPECT_EQ(brelix.Current(), Figures{});
+  }
+}
+
+TEST(Exports, LoadingAndUnloadingPerTrackLeaksNothing) {
+  BytesFile file(Frames(Header("FFFB9064"), 417, 10));
+  for (int track = 0; track < 3; ++track) {
+    Brelix brelix;
+    ASSERT_TRUE(brelix.library);
+    ASSERT_TRUE(brelix.init(file.Path().c_str(), true));
+    // Every other track is unloaded with its object still current.
+    if (track % 2 == 0) brelix.uninit();
+  }
+}
+
+// brelix-info run with `arguments`: its exit status, output and errors.
+struct ToolRun {
+  ToolRun(const testsupport::TempDir& dir, const std::string& arguments) {
+    const int raw =
+        std::system((BRELIX_INFO " " + arguments + " >" + dir.Path("out") + " 2>" + dir.Path("err")).c_str());
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    platform::ReadWholeFile(dir.Path("out"), &out);
+    platform::ReadWholeFile(dir.Path("err"), &err);
+  }
+  int status;
+  std::string out, err;
+};
+
+TEST(BrelixInfo, JsonFiguresOverAFileAndAUrl) {
+  std::string audio = Frames(Header("FFFB9064"), 417, 2388).substr(0, 995776);
+  Put(audio, 36, Xing({.flags = 0x0F, .frames = 1000, .bytes = 2000000, .quality = 57}) + Lame("3.99", 'r', 0x24));
+  const std::string bytes = Id3v2(3, 4086, false) + audio + Id3v1(1);
+  testsupport::TempDir dir;
+  const std::string path = dir.Write("track \"one\".mp3", bytes);
+  testsupport::TestHttpServer server;
+  server.Serve("/track.mp3", bytes);
+  const std::string figures =
+      "\"ok\":true,\"seconds\":12,\"sample_rate\":44100,\"frames_begin\":4096,\"frames_end\":999872,"
+      "\"all_frames_size\":995776,\"bytes_per_sec\":76923,\"tags\":[{\"name\":\"ID3\",\"version\":1.1,"
+      "\"offset\":999872,\"size\":128},{\"name\":\"ID3\",\"version\":2.3,\"offset\":0,\"size\":4096}],"
+      "\"first_frame\":{\"mpeg_version\":\"1\",\"layer\":3,\"bitrate\":128000,\"sample_rate\":44100,"
+      "\"channel_mode\":\"joint stereo\",\"offset\":4096,\"length\":417},\"vbr\":{\"kind\":\"Xing\","
+      "\"offset\":4132,\"frames\":1000,\"bytes\":2000000,\"quality\":57,\"table_size\":100,\"lame\":"
+      "{\"encoder\":\"LAME3.99r\",\"version\":3.99,\"vbr_method\":\"VBR2\",\"revision\":2,\"lowpass\":19500,"
+      "\"bitrate\":128}}}\n";
+  const ToolRun run(dir, "--json '" + path + "' " + server.Url("/track.mp3"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "{\"location\":\"" + dir.Folder() + "/track \\\"one\\\".mp3\"," + figures + "{\"location\":\"" +
+                         server.Url("/track.mp3") + "\"," + figures);
+}
+
+TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
+  testsupport::TempDir dir;
+  const std::string text = dir.Write("notes.txt", "no audio here");
+  const std::string good = dir.Write("good.mp3", Frames(Header("FFFB9064"), 417, 3));
+  const ToolRun run(dir, good + " " + text + " " + dir.Path("missing.mp3"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " + dir.Path("missing.mp3") +
+                         ": cannot open\n");
+  EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
+  EXPECT_EQ(ToolRun(dir, "").status, 2);
+}
+
+}  // namespace
+}  // namespace brelixtest
