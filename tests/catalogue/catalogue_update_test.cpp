@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "catalogue/catalogue_doc.h"
 #include "catalogue_fixture.h"
@@ -15,121 +17,85 @@
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
+namespace cataloguetest {
 namespace {
 
-using cataloguetest::OneTrackCatalogue;
-using cataloguetest::ReadCatalogue;
-using cataloguetest::Scrambled;
-using cataloguetest::WriteCatalogue;
+using enum CatalogueUpdateResult;
+using testsupport::Fault;
 
 constexpr char kUpdatePath[] = "/update/datams.dll";
 
 class CatalogueUpdateTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    source_.programFolder = folder_.Folder() + "/";
-    source_.updateUrl = server_.Url(kUpdatePath);
-    source_.cataloguePath = WriteCatalogue(folder_, "datams.dll", local_);
-    source_.localVersion = 2;
-  }
-
   void Publish(const std::string& plain) { server_.Serve(kUpdatePath, Scrambled(plain)); }
-
-  bool CatalogueUntouched() { return ReadCatalogue(source_.cataloguePath) == local_; }
+  // Runs the update, expecting `result` and, unless that is kReplaced, the
+  // catalogue file as it was.
+  void ExpectUpdate(CatalogueUpdateResult result) {
+    EXPECT_EQ(UpdateCatalogue(source_), result);
+    EXPECT_TRUE(result == kReplaced || ReadCatalogue(source_.cataloguePath) == local_) << "the catalogue changed";
+  }
 
   testsupport::TempDir folder_;
   testsupport::TestHttpServer server_;
   std::string local_ = OneTrackCatalogue("2");
-  CatalogueUpdateSource source_;
+  CatalogueUpdateSource source_{.programFolder = folder_.Folder() + "/",
+                                .updateUrl = server_.Url(kUpdatePath),
+                                .localVersion = 2,
+                                .cataloguePath = folder_.Write("datams.dll", Scrambled(local_))};
 };
 
-TEST_F(CatalogueUpdateTest, NewerCompleteCatalogueReplacesTheFileAsPublished) {
-  std::string published = OneTrackCatalogue("3") + "<!-- " + std::string(5000, 'x') + " -->\n";  // several pieces
-  Publish(published);
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kReplaced);
-  EXPECT_EQ(ReadCatalogue(source_.cataloguePath), published);
-  EXPECT_EQ(ReadCatalogue(folder_.Path("cache/data_cache.dll")), published);  // left in place
-
-  ASSERT_EQ(server_.RequestCount(), 1u);
-  testsupport::RecordedRequest request = server_.Requests()[0];
-  EXPECT_EQ(request.path, kUpdatePath);
-  EXPECT_FALSE(request.Header("Cache-Control").empty() && request.Header("Pragma").empty());
-}
-
-TEST_F(CatalogueUpdateTest, EqualOrOlderVersionIsNotInstalled) {
-  Publish(OneTrackCatalogue("2"));
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kNotNewer);
-  Publish(OneTrackCatalogue("-7"));
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kNotNewer);
-  EXPECT_TRUE(CatalogueUntouched());
-}
-
-TEST_F(CatalogueUpdateTest, LocalCatalogueWithoutVersionIsReplacedByVersionOne) {
-  local_ = "<djs><l name=\"Mix\"/></djs><end/>";
-  source_.cataloguePath = WriteCatalogue(folder_, "datams.dll", local_);
+TEST_F(CatalogueUpdateTest, NewerCompleteCatalogueReplacesTheFileAsPublishedButNotTheRunningDocument) {
+  local_ = "<djs><l name=\"Old\"/></djs><end/>";  // no version: 0
+  source_.cataloguePath = folder_.Write("datams.dll", Scrambled(local_));
   CCatalogueDoc running;
   ASSERT_TRUE(running.LoadFile(source_.cataloguePath, true));
   source_.localVersion = running.GetVersion();
-  Publish(OneTrackCatalogue("1"));
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kReplaced);
-  EXPECT_EQ(ReadCatalogue(source_.cataloguePath), OneTrackCatalogue("1"));
-
+  const std::string published = OneTrackCatalogue("1") + "<!-- " + std::string(5000, 'x') + " -->\n";  // many pieces
+  Publish(published);
+  EXPECT_EQ(CatalogueUpdateThread(nullptr), 0) << "no window: nothing to do";
+  EXPECT_EQ(CatalogueUpdateThread(&source_), 0);
+  EXPECT_EQ(ReadCatalogue(source_.cataloguePath), published);
+  EXPECT_EQ(ReadCatalogue(folder_.Path("cache/data_cache.dll")), published);  // left in place
+  ASSERT_EQ(server_.RequestCount(), 1u);
+  const testsupport::RecordedRequest request = server_.Requests()[0];
+  EXPECT_EQ(request.path, kUpdatePath);
+  EXPECT_FALSE(request.Header("Cache-Control").empty() && request.Header("Pragma").empty());
   // The running document is the one loaded at start; the new one is read next time.
-  std::string title, src, time;
-  EXPECT_FALSE(running.GetTrackAt("Mix", 0, &title, &src, &time));
+  EXPECT_EQ(running.GetCategoryNames(), std::vector<std::string>{"Old"});
   EXPECT_EQ(running.GetVersion(), 0);
 }
 
-TEST_F(CatalogueUpdateTest, PublishedFileWithoutEndIsNeverInstalled) {
-  Publish("<djs><l name=\"Mix\"/></djs><version>99</version>");
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kNotComplete);
-  server_.Serve(kUpdatePath, OneTrackCatalogue("99"));  // not scrambled
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kNotComplete);
-  EXPECT_TRUE(CatalogueUntouched());
-}
-
-TEST_F(CatalogueUpdateTest, CutDownloadOrErrorPageLeavesTheCatalogueAlone) {
-  // Cut inside "<end/>": what arrived still reads as a catalogue with an end.
-  std::string published = OneTrackCatalogue("9");
-  Publish(published);
-  for (testsupport::Fault fault : {testsupport::Fault::kShortBody, testsupport::Fault::kResetAfter}) {
-    server_.Inject(kUpdatePath, fault, published.size() - 3, 1);
-    EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kDownloadFailed);
-    EXPECT_TRUE(CatalogueUntouched());
-  }
-  for (size_t status : {404, 500}) {
-    server_.Inject(kUpdatePath, testsupport::Fault::kStatus, status, 1);
-    EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kDownloadFailed);
-    EXPECT_TRUE(CatalogueUntouched());
-  }
-  server_.Inject(kUpdatePath, testsupport::Fault::kNone);
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kReplaced);  // the same file, whole
-}
-
-TEST_F(CatalogueUpdateTest, ServerThatIsDownLeavesTheCatalogueAlone) {
-  std::string url;
-  {
-    testsupport::TestHttpServer gone;
-    url = gone.Url(kUpdatePath);
-  }
-  source_.updateUrl = url;
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kDownloadFailed);
-  EXPECT_TRUE(CatalogueUntouched());
-}
-
-TEST_F(CatalogueUpdateTest, NoPlaceForTheDownloadLeavesTheCatalogueAlone) {
+TEST_F(CatalogueUpdateTest, OnlyANewerCompleteDownloadIsInstalled) {
   folder_.Write("cache", "a file where the cache folder belongs");
   Publish(OneTrackCatalogue("3"));
-  EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kNoDownloadTarget);
-  EXPECT_TRUE(CatalogueUntouched());
+  ExpectUpdate(kNoDownloadTarget);
   EXPECT_EQ(server_.RequestCount(), 0u);
-}
-
-TEST_F(CatalogueUpdateTest, ThreadProcedureWithoutWindowReturnsAtOnce) {
-  EXPECT_EQ(CatalogueUpdateThread(nullptr), 0);
-  Publish(OneTrackCatalogue("3"));
-  EXPECT_EQ(CatalogueUpdateThread(&source_), 0);
-  EXPECT_EQ(ReadCatalogue(source_.cataloguePath), OneTrackCatalogue("3"));
+  ASSERT_TRUE(platform::RemoveFile(folder_.Path("cache")));
+  const std::string newer = Scrambled(OneTrackCatalogue("9"));
+  const std::tuple<std::string, Fault, size_t, CatalogueUpdateResult> answers[] = {
+      // Published bytes, how the server misbehaves, and the update's result.
+      {Scrambled(OneTrackCatalogue("2")), Fault::kNone, 0, kNotNewer},
+      {Scrambled(OneTrackCatalogue("-7")), Fault::kNone, 0, kNotNewer},
+      {Scrambled("<djs><l name=\"Mix\"/></djs><version>99</version>"), Fault::kNone, 0, kNotComplete},
+      {OneTrackCatalogue("99"), Fault::kNone, 0, kNotComplete},  // not scrambled
+      // Cut inside "<end/>": what arrived still reads as a catalogue with an end.
+      {newer, Fault::kShortBody, newer.size() - 3, kDownloadFailed},
+      {newer, Fault::kResetAfter, newer.size() - 3, kDownloadFailed},
+      {newer, Fault::kStatus, 404, kDownloadFailed},
+      {newer, Fault::kStatus, 500, kDownloadFailed},
+  };
+  for (const auto& [bytes, fault, amount, result] : answers) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(fault) << " " << amount);
+    server_.Serve(kUpdatePath, bytes);
+    server_.Inject(kUpdatePath, fault, amount, 1);
+    ExpectUpdate(result);
+  }
+  auto gone = std::make_unique<testsupport::TestHttpServer>();
+  source_.updateUrl = gone->Url(kUpdatePath);
+  gone.reset();
+  ExpectUpdate(kDownloadFailed);
+  source_.updateUrl = server_.Url(kUpdatePath);
+  ExpectUpdate(kReplaced);  // the same file, whole
 }
 
 // Saves of durations and replacements by the update, at once: the file is
@@ -141,8 +107,6 @@ TEST_F(CatalogueUpdateThreadsTest, SavesRacingUpdatesLeaveOneWholeLoadableFile) 
   ASSERT_TRUE(running.LoadFile(source_.cataloguePath, true));
   source_.localVersion = 0;
   Publish(OneTrackCatalogue("3"));
-  constexpr int kRounds = 15;
-
   std::atomic<bool> done{false};
   std::atomic<int> broken{0};
   std::thread reader([&] {
@@ -153,12 +117,10 @@ TEST_F(CatalogueUpdateThreadsTest, SavesRacingUpdatesLeaveOneWholeLoadableFile) 
     }
   });
   std::thread updater([&] {
-    for (int round = 0; round < kRounds; ++round) EXPECT_EQ(UpdateCatalogue(source_), CatalogueUpdateResult::kReplaced);
+    for (int round = 0; round < 15; ++round) EXPECT_EQ(UpdateCatalogue(source_), kReplaced);
   });
-  for (int round = 0; round < kRounds * 4; ++round) {
-    TrackTimeResult result = running.SetTrackTime("Mix", "Only", round);
-    EXPECT_NE(result, TrackTimeResult::kNoSuchTrack);
-  }
+  for (int round = 0; round < 60; ++round)
+    EXPECT_NE(running.SetTrackTime("Mix", "Only", round), TrackTimeResult::kNoSuchTrack);
   updater.join();
   done = true;
   reader.join();
@@ -171,3 +133,4 @@ TEST_F(CatalogueUpdateThreadsTest, SavesRacingUpdatesLeaveOneWholeLoadableFile) 
 }
 
 }  // namespace
+}  // namespace cataloguetest
