@@ -1,6 +1,5 @@
 #include "app_harness.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "catalogue/catalogue_doc.h"
@@ -8,26 +7,17 @@
 #include "platform/sync.h"
 
 namespace apptest {
-namespace {
-
-std::string Attribute(const char* name, const std::string& value) {
-  return value.empty() ? std::string() : " " + std::string(name) + "=\"" + value + "\"";
-}
-
-}  // namespace
 
 std::string CatalogueXml(const std::vector<CategoryEntry>& categories, int version) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalogue>\n";
   for (const CategoryEntry& category : categories) {
-    xml += "  <l" + Attribute("name", category.name) + Attribute("maker", category.maker) +
-           Attribute("desc", category.desc) + ">\n";
+    xml += "  <l name=\"" + category.name + "\" maker=\"" + category.maker + "\" desc=\"" + category.desc + "\">\n";
     for (const TrackEntry& track : category.tracks) {
-      xml += "    <t" + Attribute("src", track.src) + Attribute("time", track.time) + ">" + track.title + "</t>\n";
+      xml += "    <t src=\"" + track.src + "\" time=\"" + track.time + "\">" + track.title + "</t>\n";
     }
     xml += "  </l>\n";
   }
-  xml += "</catalogue>\n<version>" + std::to_string(version) + "</version>\n<end/>\n";
-  return xml;
+  return xml + "</catalogue>\n<version>" + std::to_string(version) + "</version>\n<end/>\n";
 }
 
 std::string Scramble(const std::string& text) {
@@ -42,52 +32,43 @@ const std::vector<std::string>& TabNames() {
 }
 
 ProgramFolder::ProgramFolder() {
-  const std::string library = dir_.Path(platform::SharedLibraryFileName("brelix"));
+  const std::string library = Path(platform::SharedLibraryFileName("brelix"));
   EXPECT_EQ(symlink(BRELIX_LIBRARY_PATH, library.c_str()), 0) << "cannot link " << BRELIX_LIBRARY_PATH;
 }
 
-void ProgramFolder::WriteCatalogue(const std::string& xml) const { dir_.Write("datams.dll", Scramble(xml)); }
-
-MusicBoxHarness::MusicBoxHarness(const ProgramFolder& folder, const std::string& vendorBaseUrl) {
-  box_ = new CMusicBox(MusicBoxSettings{folder.Path(), vendorBaseUrl});
-  window_ = box_->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
-  // A window that could not be made has deleted its object, or never had one to delete it.
-  if (window_ == nullptr) ADD_FAILURE() << "the main window could not be created";
-  PumpFor(50);
-}
-
-MusicBoxHarness::~MusicBoxHarness() {
+MainWindowTest::~MainWindowTest() {
   if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
   PumpFor(20);
 }
 
-CListUI& MusicBoxHarness::List() { return *ControlOf<CListUI>("musics"); }
-
-std::vector<std::string> MusicBoxHarness::RowTexts(int index) {
-  std::vector<std::string> texts;
-  auto* layout = dynamic_cast<CContainerUI*>(dynamic_cast<CContainerUI*>(Row(index))->GetItemAt(0));
-  for (int i = 0; i < layout->GetCount(); ++i) texts.push_back(layout->GetItemAt(i)->GetText().str());
-  return texts;
+void MainWindowTest::Open(const std::vector<CategoryEntry>& categories) {
+  if (!categories.empty()) folder_.WriteCatalogue(CatalogueXml(categories));
+  box_ = new CMusicBox(MusicBoxSettings{folder_.Path(), server_.Url("")});
+  window_ = box_->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
+  // A window that could not be made has deleted its object.
+  ASSERT_NE(window_, nullptr) << "the main window could not be created";
+  PumpFor(50);
 }
 
-void MusicBoxHarness::Click(LPCTSTR name) {
-  CControlUI* control = Control(name);
-  ASSERT_NE(control, nullptr) << name;
-  Manager().SendNotify(control, "click");
+void MainWindowTest::OpenRows(const std::vector<std::string>& titles) {
+  CategoryEntry category{TabNames()[0], {}};
+  for (const std::string& title : titles) category.tracks.push_back({title, server_.Url("/" + title + ".mp3"), ""});
+  Open({category});
 }
 
-void MusicBoxHarness::Activate(int index) {
-  CControlUI* row = Row(index);
-  ASSERT_NE(row, nullptr) << "row " << index;
+void MainWindowTest::Click(LPCTSTR name) { box_->PaintManager().SendNotify(Control(name), "click"); }
+
+void MainWindowTest::Activate(int index) {
+  CControlUI* row = List().GetItemAt(index);
   dynamic_cast<IListItemUI*>(row)->Select();
-  Manager().SendNotify(row, "itemactivate");
+  box_->PaintManager().SendNotify(row, "itemactivate");
 }
 
-void MusicBoxHarness::EngineMessage(uint32_t type, uint32_t value) {
+void MainWindowTest::EngineMessage(uint32_t type, uint32_t value) {
   ::SendMessage(window_, kEngineMessage, value, static_cast<LPARAM>(type));
 }
 
-bool MusicBoxHarness::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+bool MainWindowTest::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
   const uint64_t deadline = platform::MonotonicMs() + static_cast<uint64_t>(timeoutMs);
   while (!done()) {
     if (quitPosted_ || platform::MonotonicMs() > deadline) return false;
@@ -104,15 +85,6 @@ bool MusicBoxHarness::PumpUntil(const std::function<bool()>& done, int timeoutMs
     platform::SleepMs(1);
   }
   return true;
-}
-
-void MusicBoxHarness::PumpFor(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
-
-bool MusicBoxHarness::PumpUntilQuit(int timeoutMs) {
-  PumpUntil([] { return false; }, timeoutMs);
-  return quitPosted_;
 }
 
 }  // namespace apptest

@@ -1,45 +1,94 @@
 // The real program, as a user meets it: build/dist/tarvoni on an Xvfb
 // desktop with trayer as the system tray, driven with xdotool, playing to
 // SDL's disk sound driver, against an HTTP server in this process.
-#include <sys/stat.h>
-
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app_harness.h"
-#include "platform/dynlib.h"
 #include "platform/file.h"
 #include "platform/sync.h"
-#include "support/http_test_server.h"
 #include "support/mp3_fixture.h"
-#include "support/temp_dir.h"
+#include "uihost/skin_window.h"
 #include "uilib/ui_snapshot.h"
-#include "x_desktop.h"
+
+// Last: Xlib's macros clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
 
 namespace apptest {
 namespace {
-
-using testsupport::TestHttpServer;
 
 // Generous: the program is built with sanitizers and the machine is shared.
 constexpr int kWaitMs = 60000;
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
   const uint64_t deadline = platform::MonotonicMs() + static_cast<uint64_t>(timeoutMs);
-  while (!done()) {
-    if (platform::MonotonicMs() > deadline) return false;
-    platform::SleepMs(100);
-  }
-  return true;
+  while (!done() && platform::MonotonicMs() < deadline) platform::SleepMs(100);
+  return done();
 }
+
+// A program started by a test, ended (by its id) with this object if it still runs.
+class ChildProcess {
+ public:
+  // Starts `argv`, looked up on PATH, with this process's environment and its
+  // output going to `logPath`. `keepFd`, when not negative, becomes its descriptor 3.
+  ChildProcess(const std::vector<std::string>& argv, const std::string& logPath, int keepFd = -1) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (keepFd >= 0) posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    started_ = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~ChildProcess() {
+    if (!Running()) return;
+    kill(pid_, SIGTERM);
+    if (WaitExit(5000) < 0) kill(pid_, SIGKILL);
+    WaitExit(5000);
+  }
+
+  bool Started() const { return started_; }
+  pid_t Pid() const { return pid_; }
+  bool Running() {
+    int raw = 0;
+    if (started_ && status_ < 0 && waitpid(pid_, &raw, WNOHANG) == pid_) {
+      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    }
+    return started_ && status_ < 0;
+  }
+  // Waits up to `timeoutMs` for the end: the exit code, 128 + the signal that
+  // ended it, or -1 while it still runs.
+  int WaitExit(int timeoutMs) {
+    WaitFor([&] { return !Running(); }, timeoutMs);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  bool started_ = false;
+  int status_ = -1;
+};
 
 // Where the controls of a skin layout lie in its window: the layout is built
 // here on the offscreen driver and laid out at its own size, as the program
@@ -49,34 +98,22 @@ class LayoutProbe : public CWindowWnd {
   explicit LayoutProbe(LPCTSTR layout) : layout_(layout) {
     Create(nullptr, "", WS_POPUP, 0);
     std::vector<uint32_t> pixels;
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     CaptureWindow(m_hWnd, &pixels, &width, &height);
   }
-  ~LayoutProbe() override {
-    if (m_hWnd != nullptr && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
-  }
-
+  ~LayoutProbe() override { DestroyWindow(m_hWnd); }
   LPCTSTR GetWindowClassName() const override { return "LayoutProbe"; }
   RECT Place(LPCTSTR name) {
     CControlUI* control = m_pm.FindControl(name);
     EXPECT_NE(control, nullptr) << name << " in " << layout_.GetData();
     return control != nullptr ? control->GetPos() : RECT{0, 0, 0, 0};
   }
-  POINT Centre(LPCTSTR name) {
-    const RECT rc = Place(name);
-    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-  }
 
  protected:
   LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
-    if (uMsg == WM_CREATE) {
-      m_pm.Init(m_hWnd);
-      CDialogBuilder builder;
-      m_pm.AttachDialog(builder.Create(layout_, &m_pm));
-      return 0;
-    }
     LRESULT result = 0;
+    // As the program's windows are made: without the system frame.
+    if (uMsg == WM_CREATE) return uihost::AttachLayout(m_pm, m_hWnd, layout_, false, nullptr, nullptr) ? 0 : -1;
     if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;
     return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
   }
@@ -86,284 +123,263 @@ class LayoutProbe : public CWindowWnd {
   CPaintManagerUI m_pm;
 };
 
-// Row `index` of the track list, in the main window.
-POINT RowCentre(int index) {
-  LayoutProbe probe("MusicBox.xml");
-  const RECT list = probe.Place("musics");
-  return POINT{list.left + 120, list.top + index * 30 + 15};
-}
-
-// A program folder of its own holding a copy of the real program (it finds
-// its files beside the executable), the Brelix library and the skin.
-class InstalledPlayer {
- public:
-  InstalledPlayer() {
-    std::string program;
-    EXPECT_TRUE(platform::ReadWholeFile(TARVONI_PROGRAM, &program)) << TARVONI_PROGRAM;
-    dir_.Write("tarvoni", program);
-    chmod(dir_.Path("tarvoni").c_str(), 0755);
-    symlink(BRELIX_LIBRARY_PATH, dir_.Path(platform::SharedLibraryFileName("brelix")).c_str());
-    mkdir(dir_.Path("skin").c_str(), 0755);
-    symlink(TARVONI_SKIN_FOLDER "DefaultSkin.dll", dir_.Path("skin/DefaultSkin.dll").c_str());
-  }
-
-  std::string Path(const std::string& name) const { return dir_.Path(name); }
-  void WriteCatalogue(const std::string& xml) const { dir_.Write("datams.dll", Scramble(xml)); }
-
-  // Starts the program on `desktop`, its sound going to the file "sound.raw".
-  std::unique_ptr<ChildProcess> Start(const XDesktop& desktop, const std::string& vendorBaseUrl) const {
-    auto player = ChildProcess::Start(
-        {Path("tarvoni")},
-        desktop.Environment({"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + Path("sound.raw"),
-                             "TARVONI_VENDOR_BASE_URL=" + vendorBaseUrl}),
-        Path("tarvoni.log"));
-    EXPECT_NE(player, nullptr);
-    return player;
-  }
-
-  std::string Log() const {
-    std::string log;
-    platform::ReadWholeFile(Path("tarvoni.log"), &log);
-    return log;
-  }
-
- private:
-  testsupport::TempDir dir_;
-};
-
+// A desktop of the test's own and a program folder holding a copy of the
+// real program (it finds its files beside the executable), the Brelix
+// library and the skin.
 class E2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
-    desktop_ = XDesktop::Start(WithTray(), logs_.Folder(), &why);
-    if (desktop_ == nullptr) GTEST_SKIP() << why;
-  }
-  virtual bool WithTray() const { return true; }
+    // Xvfb picks a free display itself and writes its number to descriptor 3.
+    // It keeps running as it is when its last client leaves (-noreset): a
+    // server that resets refuses the clients that come meanwhile. Its root
+    // is black (-br), as is a window that has not painted yet.
+    int displayPipe[2];
+    ASSERT_EQ(pipe2(displayPipe, O_CLOEXEC), 0);
+    xvfb_ = std::make_unique<ChildProcess>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-noreset", "-br",
+                                                                    "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
+                                           logs_.Path("xvfb.log"), displayPipe[1]);
+    close(displayPipe[1]);
+    pollfd ready{displayPipe[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&ready, 1, 30000) > 0 && read(displayPipe[0], &c, 1) == 1 && c != '\n') display_ += c;
+    close(displayPipe[0]);
+    if (!xvfb_->Started()) GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
+    ASSERT_FALSE(display_.empty()) << "Xvfb did not start; see " << logs_.Path("xvfb.log");
+    display_ = ":" + display_;
+    x_ = XOpenDisplay(display_.c_str());
+    ASSERT_NE(x_, nullptr);
+    XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });  // a window that went away is no failure here
+    ASSERT_FALSE(Xdotool({"version"}).empty()) << "xdotool is not installed (scripts/setup installs it)";
+    trayer_ = std::make_unique<ChildProcess>(OnDesktop({"trayer", "--edge", "bottom", "--align", "right", "--widthtype",
+                                                        "request", "--height", "32", "--transparent", "false"}),
+                                             logs_.Path("trayer.log"));
+    ASSERT_TRUE(WaitFor([&] { return HasSystemTray() || !trayer_->Running(); }) && trayer_->Running())
+        << "trayer did not become the system tray; its output:\n"
+        << Contents(logs_.Path("trayer.log"));
 
-  // The program's main window once it shows; empty when it does not.
-  std::string MainWindow(ChildProcess& player) {
-    std::string window;
-    WaitFor([&] {
-      for (const std::string& w : desktop_->VisibleWindows(player.Pid())) {
-        if (desktop_->Xdotool({"getwindowname", w}) == "Tarvoni\n") window = w;
-      }
-      return !window.empty() || !player.Running();
-    });
-    EXPECT_FALSE(window.empty()) << "the main window did not appear; log:\n" << installed_.Log();
-    return window;
+    std::string program;
+    ASSERT_TRUE(platform::ReadWholeFile(TARVONI_PROGRAM, &program)) << TARVONI_PROGRAM;
+    chmod(folder_.Write("tarvoni", program).c_str(), 0755);
+    mkdir(folder_.Path("skin").c_str(), 0755);
+    symlink(TARVONI_SKIN_FOLDER "DefaultSkin.dll", folder_.Path("skin/DefaultSkin.dll").c_str());
   }
 
-  // The tray icon: the other window that carries the tip as its name.
-  std::string TrayIcon(const std::string& mainWindow) {
-    std::string icon;
-    WaitFor([&] {
-      for (const std::string& w : desktop_->WindowsNamed("Tarvoni")) {
-        if (w != mainWindow) icon = w;
-      }
-      return !icon.empty();
-    });
-    EXPECT_FALSE(icon.empty()) << "no tray icon";
-    return icon;
+  ~E2eTest() override {
+    if (x_ != nullptr) XCloseDisplay(x_);
   }
 
-  // A visible window of the program that is none of `known`.
-  std::string NewWindow(ChildProcess& player, const std::vector<std::string>& known) {
+  // `argv` run on this desktop with no SDL driver chosen, and the variables `extra` ("NAME=value").
+  std::vector<std::string> OnDesktop(const std::vector<std::string>& argv, std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "DISPLAY=" + display_});
+    extra.insert(extra.end(), argv.begin(), argv.end());
+    return extra;
+  }
+  bool HasSystemTray() const {
+    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x_));
+    return XGetSelectionOwner(x_, XInternAtom(x_, selection.c_str(), False)) != None;
+  }
+  // Whether `window` has painted, and so laid out, its content: its centre is no longer black.
+  bool Painted(const std::string& window) const {
+    XImage* image = XGetImage(x_, std::stoul(window), 450, 320, 1, 1, AllPlanes, ZPixmap);
+    const bool painted = image != nullptr && XGetPixel(image, 0, 0) != 0;
+    if (image != nullptr) XDestroyImage(image);
+    return painted;
+  }
+  static std::string Contents(const std::string& path) {
+    std::string log;
+    platform::ReadWholeFile(path, &log);
+    return log;
+  }
+
+  // Runs xdotool with `arguments` (window ids, numbers, patterns and key
+  // names, quoted whole) on this desktop: the lines it printed, none when it failed.
+  std::vector<std::string> Xdotool(const std::vector<std::string>& arguments) const {
+    std::string command = "DISPLAY=" + display_ + " xdotool";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    FILE* output = popen((command + " 2>/dev/null").c_str(), "r");
+    if (output == nullptr) return {};
+    std::vector<std::string> lines;
+    char line[4096];
+    while (fgets(line, sizeof line, output) != nullptr) lines.emplace_back(line, strcspn(line, "\n"));
+    if (pclose(output) != 0) lines.clear();
+    return lines;
+  }
+  std::vector<std::string> VisibleWindows() const {
+    return Xdotool({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())});
+  }
+  // The first window found by the xdotool search `arguments` that is none of
+  // `known`; empty when none came within `timeoutMs`.
+  std::string WaitForWindow(const std::vector<std::string>& arguments, const std::vector<std::string>& known = {},
+                            int timeoutMs = kWaitMs) {
     std::string found;
-    WaitFor([&] {
-      for (const std::string& w : desktop_->VisibleWindows(player.Pid())) {
-        if (std::find(known.begin(), known.end(), w) == known.end()) found = w;
-      }
-      return !found.empty();
-    });
+    WaitFor(
+        [&] {
+          for (const std::string& w : Xdotool(arguments)) {
+            if (found.empty() && std::find(known.begin(), known.end(), w) == known.end()) found = w;
+          }
+          return !found.empty();
+        },
+        timeoutMs);
     return found;
   }
+
+  // Writes a catalogue of one category whose tracks are titled `titles` at
+  // "/<title>.mp3" and starts the program: its main window, once it shows.
+  std::string StartOnRows(const std::vector<std::string>& titles) {
+    CategoryEntry category{TabNames()[0], {}};
+    for (const std::string& title : titles) category.tracks.push_back({title, server_.Url("/" + title + ".mp3"), ""});
+    folder_.WriteCatalogue(CatalogueXml({category}));
+    return Start();
+  }
+  // Starts the program, its sound going to the file "sound.raw": its main window, once it shows.
+  std::string Start() {
+    player_ = std::make_unique<ChildProcess>(
+        OnDesktop({folder_.Path("tarvoni")}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + folder_.Path("sound.raw"),
+                                              "TARVONI_VENDOR_BASE_URL=" + server_.Url("")}),
+        folder_.Path("tarvoni.log"));
+    // --all: xdotool's search otherwise takes windows that meet any one
+    // condition, the tray icon (named as the program) among them.
+    const std::string window = WaitForWindow(
+        {"search", "--all", "--onlyvisible", "--pid", std::to_string(player_->Pid()), "--name", "^Tarvoni$"});
+    // Clicks that come before the first paint find no controls where they land.
+    EXPECT_TRUE(!window.empty() && WaitFor([&] { return Painted(window); }))
+        << "the main window did not appear or paint; log:\n"
+        << PlayerLog();
+    return window;
+  }
+  std::string PlayerLog() const { return Contents(folder_.Path("tarvoni.log")); }
 
   // Right-clicks the tray icon until the menu shows: on a loaded machine a
   // click can land while the program is still settling the focus of the
   // window closed just before. The menu window, or empty.
-  std::string OpenTrayMenu(ChildProcess& player, const std::string& icon, const std::string& mainWindow) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      desktop_->Click(icon, 8, 8, 3);
-      std::string menu;
-      WaitFor(
-          [&] {
-            for (const std::string& w : desktop_->VisibleWindows(player.Pid())) {
-              if (w != mainWindow) menu = w;
-            }
-            return !menu.empty();
-          },
-          15000);
-      if (!menu.empty()) return menu;
+  std::string OpenTrayMenu(const std::string& icon, const std::string& mainWindow) {
+    std::string menu;
+    for (int attempt = 0; attempt < 3 && menu.empty(); ++attempt) {
+      Click(icon, 8, 8, 3);
+      menu = WaitForWindow({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())}, {mainWindow}, 15000);
     }
-    return {};
+    return menu;
   }
-
-  void ClickControl(const std::string& window, LPCTSTR layout, LPCTSTR control, int button = 1) {
-    LayoutProbe probe(layout);
-    const POINT at = probe.Centre(control);
-    desktop_->Click(window, at.x, at.y, button);
+  // Clicks `button` (1 left, 3 right) `count` times at x, y of `window`.
+  void Click(const std::string& window, int x, int y, int button = 1, int count = 1) const {
+    Xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "--repeat",
+             std::to_string(count), "--delay", "120", std::to_string(button)});
+  }
+  void ClickControl(const std::string& window, LPCTSTR layout, LPCTSTR control) {
+    const RECT rc = LayoutProbe(layout).Place(control);
+    Click(window, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  }
+  void DoubleClickRow(const std::string& window, int index) {
+    const RECT list = LayoutProbe("MusicBox.xml").Place("musics");
+    Click(window, list.left + 120, list.top + index * 30 + 15, 1, 2);
+  }
+  bool Requested(const std::string& path) const {
+    const auto requests = server_.Requests();
+    return std::any_of(requests.begin(), requests.end(), [&](const auto& request) { return request.path == path; });
   }
 
   testsupport::TempDir logs_;
-  std::unique_ptr<XDesktop> desktop_;
-  InstalledPlayer installed_;
+  std::string display_;
+  ::Display* x_ = nullptr;  // this test's own connection to the desktop
+  std::unique_ptr<ChildProcess> xvfb_;
+  std::unique_ptr<ChildProcess> trayer_;  // ended before the display it runs on
+  ProgramFolder folder_;
+  testsupport::TestHttpServer server_;
+  std::unique_ptr<ChildProcess> player_;
 };
 
-double Rms(const int16_t* samples, size_t count) {
-  double energy = 0;
-  for (size_t i = 0; i < count; ++i) energy += static_cast<double>(samples[i]) * samples[i];
-  return count > 0 ? std::sqrt(energy / static_cast<double>(count)) : 0;
-}
-
-struct Loudness {
-  double seconds = 0;  // of 10 ms blocks that carry sound
-  double rms = 0;      // over those blocks
-};
-
-// What 16-bit stereo PCM at 44,100 Hz holds apart from silence.
-Loudness MeasureSound(const std::string& bytes) {
-  constexpr size_t kBlockSamples = 441 * 2;
-  std::vector<int16_t> pcm(bytes.size() / 2);
-  std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
-  size_t blocks = 0;
-  double energy = 0;
-  for (size_t at = 0; at + kBlockSamples <= pcm.size(); at += kBlockSamples) {
-    const double rms = Rms(pcm.data() + at, kBlockSamples);
-    if (rms < 100) continue;
-    ++blocks;
-    energy += rms * rms;
+// The seconds of sound (10 ms blocks louder than silence) in 16-bit PCM at
+// 44,100 Hz, stereo, and their root mean square.
+std::pair<double, double> MeasureSound(const int16_t* samples, size_t count) {
+  constexpr size_t kBlock = 441 * 2;
+  size_t loudBlocks = 0;
+  double loudEnergy = 0;
+  for (size_t at = 0; at + kBlock <= count; at += kBlock) {
+    double energy = 0;
+    for (size_t i = at; i < at + kBlock; ++i) energy += static_cast<double>(samples[i]) * samples[i];
+    if (energy / kBlock < 100 * 100) continue;
+    ++loudBlocks;
+    loudEnergy += energy;
   }
-  return Loudness{static_cast<double>(blocks) / 100.0, blocks > 0 ? std::sqrt(energy / blocks) : 0};
+  return {loudBlocks / 100.0, loudBlocks > 0 ? std::sqrt(loudEnergy / (loudBlocks * kBlock)) : 0};
 }
 
 // The volume is set before any track plays, so the track that then starts
 // must take it from the slider.
 TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts) {
-  TestHttpServer server;
-  testsupport::Mp3Options options;
-  options.seconds = 3;
-  const testsupport::Mp3Fixture track = testsupport::EncodeMp3(options);
-  server.Serve("/first.mp3", track.bytes);
-  server.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
-  installed_.WriteCatalogue(CatalogueXml(
-      {{TabNames()[0], "", "", {{"First", server.Url("/first.mp3"), ""}, {"Second", server.Url("/second.mp3"), ""}}}}));
-  auto player = installed_.Start(*desktop_, server.Url(""));
-  const std::string window = MainWindow(*player);
+  const testsupport::Mp3Fixture track = testsupport::EncodeMp3({.seconds = 3});
+  server_.Serve("/first.mp3", track.bytes);
+  server_.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
+  const std::string window = StartOnRows({"first", "second"});
   ASSERT_FALSE(window.empty());
 
-  // Half way along the volume slider: about -15 dB.
-  ClickControl(window, "MusicBox.xml", "VolumeSlider");
-  const POINT row = RowCentre(0);
-  desktop_->Click(window, row.x, row.y, 1, 2);
-  const auto requested = [&server](const std::string& path) {
-    for (const auto& request : server.Requests()) {
-      if (request.path == path) return true;
-    }
-    return false;
-  };
-  ASSERT_TRUE(WaitFor([&] { return requested("/second.mp3"); })) << installed_.Log();
-  EXPECT_EQ(desktop_->Xdotool({"getwindowname", window}), "正在播放-Second\n");
+  ClickControl(window, "MusicBox.xml", "VolumeSlider");  // half way along: about -15 dB
+  DoubleClickRow(window, 0);
+  ASSERT_TRUE(WaitFor([&] { return Requested("/second.mp3"); })) << PlayerLog();
+  EXPECT_EQ(Xdotool({"getwindowname", window}), std::vector<std::string>{"正在播放-second"});
   // The output keeps running on silence, which pushes what was played into the file.
   platform::SleepMs(1500);
-  std::string sound;
-  ASSERT_TRUE(platform::ReadWholeFile(installed_.Path("sound.raw"), &sound));
-  const Loudness heard = MeasureSound(sound);
-  EXPECT_NEAR(heard.seconds, 3.0, 0.15);
-  const double level = heard.rms / Rms(track.pcm.data(), track.pcm.size());
-  EXPECT_GT(level, 0.08);
-  EXPECT_LT(level, 0.4);
+  const std::string sound = Contents(folder_.Path("sound.raw"));
+  const auto [seconds, rms] = MeasureSound(reinterpret_cast<const int16_t*>(sound.data()), sound.size() / 2);
+  EXPECT_NEAR(seconds, 3.0, 0.15);
+  const double level = rms / MeasureSound(track.pcm.data(), track.pcm.size()).second;
+  EXPECT_TRUE(level > 0.08 && level < 0.4) << level;
 
-  server.ReleaseStalls();
+  server_.ReleaseStalls();
   ClickControl(window, "MusicBox.xml", "closebtn");
-  int status = -1;
-  ASSERT_TRUE(player->WaitExit(kWaitMs, &status)) << "closebtn did not end the program";
-  EXPECT_EQ(status, 0) << installed_.Log();
+  EXPECT_EQ(player_->WaitExit(kWaitMs), 0) << PlayerLog();
 }
 
-TEST_F(E2eTest, AltF4HidesToTheTrayAndALeftClickOnTheIconBringsTheWindowBack) {
-  TestHttpServer server;
-  installed_.WriteCatalogue(CatalogueXml({{TabNames()[0], "", "", {{"One", server.Url("/1.mp3"), ""}}}}));
-  auto player = installed_.Start(*desktop_, server.Url(""));
-  const std::string window = MainWindow(*player);
+TEST_F(E2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits) {
+  const std::string window = StartOnRows({"one"});
   ASSERT_FALSE(window.empty());
-  const std::string icon = TrayIcon(window);
-  ASSERT_FALSE(icon.empty());
+  const std::string icon = WaitForWindow({"search", "--name", "^Tarvoni$"}, {window});
+  ASSERT_FALSE(icon.empty()) << "no tray icon";
 
   // A key goes to the window with the focus: on a busy machine the focus may
   // still be on its way when the first one is typed, so it is typed again.
   bool hidden = false;
   for (int attempt = 0; attempt < 5 && !hidden; ++attempt) {
-    desktop_->Key(window, "alt+F4");
-    hidden = WaitFor([&] { return desktop_->VisibleWindows(player->Pid()).empty(); }, 10000);
+    Xdotool({"windowfocus", window});
+    platform::SleepMs(200);
+    Xdotool({"key", "alt+F4"});
+    hidden = WaitFor([&] { return VisibleWindows().empty(); }, 10000);
   }
   EXPECT_TRUE(hidden);
-  EXPECT_TRUE(player->Running());
+  EXPECT_TRUE(player_->Running());
+  Click(icon, 8, 8);
+  EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
 
-  desktop_->Click(icon, 8, 8);
-  EXPECT_TRUE(WaitFor([&] { return !desktop_->VisibleWindows(player->Pid()).empty(); }));
-  EXPECT_EQ(desktop_->VisibleWindows(player->Pid()), std::vector<std::string>{window});
-}
-
-TEST_F(E2eTest, TrayMenuOpensTheAboutWindowThatClosesAloneAndExitEndsTheProgram) {
-  TestHttpServer server;
-  installed_.WriteCatalogue(CatalogueXml({{TabNames()[0], "", "", {{"One", server.Url("/1.mp3"), ""}}}}));
-  auto player = installed_.Start(*desktop_, server.Url(""));
-  const std::string window = MainWindow(*player);
-  ASSERT_FALSE(window.empty());
-  const std::string icon = TrayIcon(window);
-  ASSERT_FALSE(icon.empty());
-
-  const std::string menu = OpenTrayMenu(*player, icon, window);
-  ASSERT_FALSE(menu.empty()) << "the tray menu did not open; log:\n" << installed_.Log();
+  const std::string menu = OpenTrayMenu(icon, window);
+  ASSERT_FALSE(menu.empty()) << "the tray menu did not open; log:\n" << PlayerLog();
   ClickControl(menu, "menutray.xml", "menu_about");
-  const std::string about = NewWindow(*player, {window, menu});
-  ASSERT_FALSE(about.empty()) << "the about window did not open; log:\n" << installed_.Log();
+  const std::string about =
+      WaitForWindow({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())}, {window, menu});
+  ASSERT_FALSE(about.empty()) << "the about window did not open; log:\n" << PlayerLog();
   ClickControl(about, "aboutDlg.xml", "closebtn");
-  EXPECT_TRUE(WaitFor([&] { return desktop_->VisibleWindows(player->Pid()) == std::vector<std::string>{window}; }));
-  EXPECT_TRUE(player->Running());
+  EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
 
-  const std::string secondMenu = OpenTrayMenu(*player, icon, window);
-  ASSERT_FALSE(secondMenu.empty()) << "the tray menu did not open again; log:\n" << installed_.Log();
+  const std::string secondMenu = OpenTrayMenu(icon, window);
+  ASSERT_FALSE(secondMenu.empty()) << "the tray menu did not open again; log:\n" << PlayerLog();
   ClickControl(secondMenu, "menutray.xml", "menu_exit");
-  int status = -1;
-  ASSERT_TRUE(player->WaitExit(kWaitMs, &status)) << "exit did not end the program";
-  EXPECT_EQ(status, 0) << installed_.Log();
-  EXPECT_TRUE(desktop_->WindowsNamed("Tarvoni").empty()) << "the tray icon stayed";
+  EXPECT_EQ(player_->WaitExit(kWaitMs), 0) << PlayerLog();
+  EXPECT_TRUE(Xdotool({"search", "--name", "^Tarvoni$"}).empty()) << "the tray icon stayed";
 }
 
 TEST_F(E2eTest, NextStartShowsTheCatalogueTheVendorPublished) {
-  TestHttpServer server;
-  installed_.WriteCatalogue(
-      CatalogueXml({{TabNames()[0], "", "", {{"Old", server.Url("/old.mp3"), ""}}}}, 1));
-  const std::string published = CatalogueXml({{TabNames()[0], "", "", {{"New", server.Url("/new.mp3"), ""}}}}, 2);
-  server.Serve("/update/datams.dll", Scramble(published));
-  const auto requested = [&server](const std::string& path) {
-    for (const auto& request : server.Requests()) {
-      if (request.path == path) return true;
-    }
-    return false;
-  };
-
-  auto player = installed_.Start(*desktop_, server.Url(""));
-  std::string window = MainWindow(*player);
+  const std::string published = CatalogueXml({{TabNames()[0], {{"new", server_.Url("/new.mp3"), ""}}}}, 2);
+  server_.Serve("/update/datams.dll", Scramble(published));
+  std::string window = StartOnRows({"old"});
   ASSERT_FALSE(window.empty());
-  ASSERT_TRUE(WaitFor([&] {
-    std::string stored;
-    return platform::ReadWholeFile(installed_.Path("datams.dll"), &stored) && stored == Scramble(published);
-  })) << "the published catalogue did not replace the local one";
-  // The running program keeps the catalogue it started with.
-  const POINT row = RowCentre(0);
-  desktop_->Click(window, row.x, row.y, 1, 2);
-  EXPECT_TRUE(WaitFor([&] { return requested("/old.mp3"); }));
+  ASSERT_TRUE(WaitFor([&] { return Contents(folder_.Path("datams.dll")) == Scramble(published); }))
+      << "the published catalogue did not replace the local one";
   ClickControl(window, "MusicBox.xml", "closebtn");
-  int status = -1;
-  ASSERT_TRUE(player->WaitExit(kWaitMs, &status));
+  ASSERT_EQ(player_->WaitExit(kWaitMs), 0);
 
-  player = installed_.Start(*desktop_, server.Url(""));
-  window = MainWindow(*player);
+  window = Start();
   ASSERT_FALSE(window.empty());
-  desktop_->Click(window, row.x, row.y, 1, 2);
-  EXPECT_TRUE(WaitFor([&] { return requested("/new.mp3"); })) << installed_.Log();
+  DoubleClickRow(window, 0);
+  EXPECT_TRUE(WaitFor([&] { return Requested("/new.mp3"); })) << PlayerLog();
 }
 
 }  // namespace

@@ -1,124 +1,94 @@
 // The main window's own messages and keys, the tray menu and the about
 // window. SDL's offscreen driver has no system tray, so the main window
 // minimises where it would hide to the tray.
-#include <gtest/gtest.h>
-
 #include "app_harness.h"
-#include "support/http_test_server.h"
 #include "windows/about_dlg.h"
 #include "windows/menu_wnd.h"
 
 namespace apptest {
 namespace {
 
-using testsupport::TestHttpServer;
-
-class WindowsTest : public ::testing::Test {
+class WindowsTest : public MainWindowTest {
  protected:
-  WindowsTest() {
-    folder_.WriteCatalogue(CatalogueXml({{TabNames()[0], "", "", {{"One", server_.Url("/1.mp3"), ""}}}}));
-    box_ = std::make_unique<MusicBoxHarness>(folder_, server_.Url(""));
+  void SetUp() override { OpenRows({"one"}); }
+  // What the window answers to WM_NCHITTEST at `pt` of its client area.
+  LRESULT HitTest(POINT pt) {
+    ClientToScreen(window_, &pt);
+    return ::SendMessage(window_, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
   }
-
-  MusicBoxHarness& Box() { return *box_; }
-  // The centre of a control, in screen coordinates, packed as WM_NCHITTEST wants it.
-  LPARAM ScreenPoint(CControlUI* control) {
-    const RECT& rc = control->GetPos();
-    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-    ClientToScreen(Box().Window(), &pt);
-    return MAKELPARAM(pt.x, pt.y);
+  LRESULT HitTest(LPCTSTR control) {
+    const RECT& rc = Control(control)->GetPos();
+    return HitTest(POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
   }
-
-  TestHttpServer server_;
-  ProgramFolder folder_;
-  std::unique_ptr<MusicBoxHarness> box_;
+  RECT MenuAt(int x, int y) {
+    auto* menu = new CMenuWnd();
+    RECT rc{};
+    EXPECT_TRUE(menu->ShowMenu(&box_->PaintManager(), x, y, "menutray.xml"));
+    GetWindowRect(menu->GetHWND(), &rc);
+    ::SendMessage(menu->GetHWND(), WM_CLOSE, 0, 0);
+    return rc;
+  }
 };
 
 // Hidden without a tray icon, the window could never be brought back: it is
 // minimised instead, so it stays visible to the system.
 TEST_F(WindowsTest, SystemCloseAndMinimiseButtonKeepTheWindowReachableWithoutATray) {
-  ASSERT_FALSE(Box().Box().TrayIconShown());
-  ::SendMessage(Box().Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  Box().PumpFor(200);
-  EXPECT_TRUE(IsWindow(Box().Window()));
-  EXPECT_TRUE(IsWindowVisible(Box().Window()));
-  EXPECT_FALSE(Box().QuitPosted());
-
-  Box().Click("minbtn");
-  Box().PumpFor(200);
-  EXPECT_TRUE(IsWindowVisible(Box().Window()));
-  EXPECT_FALSE(Box().QuitPosted());
+  ASSERT_FALSE(box_->TrayIconShown());
+  ::SendMessage(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  Click("minbtn");
+  PumpFor(200);
+  EXPECT_TRUE(IsWindowVisible(window_));
+  EXPECT_FALSE(quitPosted_);
 }
 
 TEST_F(WindowsTest, CaptionBandDragsByAnyControlButButtonsAndSliders) {
-  CPaintManagerUI& manager = Box().Manager();
-  const HWND window = Box().Window();
-  // A point in the title bar over a label.
-  const RECT band = manager.GetCaptionRect();
-  POINT inBand{band.left + 120, (band.top + band.bottom) / 2};
-  ASSERT_STREQ(manager.FindControl(inBand)->GetClass(), "LabelUI");
-  ClientToScreen(window, &inBand);
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, MAKELPARAM(inBand.x, inBand.y)), HTCAPTION);
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("closebtn"))), HTCLIENT);
-  // Below the band even a label keeps the mouse.
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("musiclength"))), HTCLIENT);
+  const RECT band = box_->PaintManager().GetCaptionRect();
+  const POINT overLabel{band.left + 120, (band.top + band.bottom) / 2};
+  ASSERT_STREQ(box_->PaintManager().FindControl(overLabel)->GetClass(), "LabelUI");
+  EXPECT_EQ(HitTest(overLabel), HTCAPTION);
+  EXPECT_EQ(HitTest("musiclength"), HTCLIENT);  // a label below the band
 
-  // With the whole window as the band, sliders still keep the mouse.
+  // With the whole window as the band, sliders and buttons still keep the mouse.
   RECT client{};
-  GetClientRect(window, &client);
-  manager.SetCaptionRect(RECT{0, 0, 0, client.bottom});
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("musiclength"))), HTCAPTION);
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("VolumeSlider"))), HTCLIENT);
-  EXPECT_EQ(::SendMessage(window, WM_NCHITTEST, 0, ScreenPoint(Box().Control("play"))), HTCLIENT);
+  GetClientRect(window_, &client);
+  box_->PaintManager().SetCaptionRect(RECT{0, 0, 0, client.bottom});
+  EXPECT_EQ(HitTest("musiclength"), HTCAPTION);
+  EXPECT_EQ(HitTest("VolumeSlider"), HTCLIENT);
+  EXPECT_EQ(HitTest("play"), HTCLIENT);
 }
 
 TEST_F(WindowsTest, MenuOpensAtTheCursorAndLeftOrAboveItWhereTheScreenEnds) {
-  auto* menu = new CMenuWnd();
-  ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), 10, 20, "menutray.xml"));
-  RECT rc{};
-  GetWindowRect(menu->GetHWND(), &rc);
-  EXPECT_EQ(rc.left, 10);
-  EXPECT_EQ(rc.top, 20);
-  const int width = rc.right - rc.left;
-  const int height = rc.bottom - rc.top;
-  EXPECT_GT(width, 0);
-  EXPECT_GT(height, 0);
-  ::SendMessage(menu->GetHWND(), WM_CLOSE, 0, 0);
-
-  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  menu = new CMenuWnd();
-  ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), screenWidth - 1, screenHeight - 1, "menutray.xml"));
-  GetWindowRect(menu->GetHWND(), &rc);
-  EXPECT_EQ(rc.left, screenWidth - 1 - width);
-  EXPECT_EQ(rc.top, screenHeight - 1 - height);
-  ::SendMessage(menu->GetHWND(), WM_CLOSE, 0, 0);
+  const RECT free = MenuAt(10, 20);
+  EXPECT_EQ(free.left, 10);
+  EXPECT_EQ(free.top, 20);
+  ASSERT_TRUE(free.right > free.left && free.bottom > free.top);
+  const int right = GetSystemMetrics(SM_CXSCREEN) - 1;
+  const int bottom = GetSystemMetrics(SM_CYSCREEN) - 1;
+  const RECT corner = MenuAt(right, bottom);
+  EXPECT_EQ(corner.left, right - (free.right - free.left));
+  EXPECT_EQ(corner.top, bottom - (free.bottom - free.top));
 }
 
 TEST_F(WindowsTest, MenuClosesWhenItLosesTheFocusWithoutACommand) {
   auto* menu = new CMenuWnd();
-  ASSERT_TRUE(menu->ShowMenu(&Box().Manager(), 10, 10, "menutray.xml"));
+  ASSERT_TRUE(menu->ShowMenu(&box_->PaintManager(), 10, 10, "menutray.xml"));
   const HWND menuWindow = menu->GetHWND();
-  ::SendMessage(menuWindow, WM_KILLFOCUS, reinterpret_cast<WPARAM>(Box().Window()), 0);
-  EXPECT_TRUE(Box().PumpUntil([&] { return !IsWindow(menuWindow); }, 5000));
-  Box().PumpFor(100);
-  EXPECT_FALSE(Box().QuitPosted());
-  EXPECT_TRUE(IsWindow(Box().Window()));
+  ::SendMessage(menuWindow, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window_), 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(menuWindow); }, 5000));
+  EXPECT_FALSE(quitPosted_);
 }
 
 // The about window without its modal loop: the test's pumping runs it.
-HWND OpenAbout() { return (new CAboutDlg())->Create(nullptr, "", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0); }
-
 TEST_F(WindowsTest, EnterClosesTheAboutWindowAndEscapeEndsTheProgram) {
-  HWND aboutWindow = OpenAbout();
-  PostMessage(aboutWindow, WM_KEYDOWN, VK_RETURN, 0);
-  EXPECT_TRUE(Box().PumpUntil([&] { return !IsWindow(aboutWindow); }, 5000));
-  EXPECT_FALSE(Box().QuitPosted());
+  HWND about = (new CAboutDlg())->Create(nullptr, "", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0);
+  PostMessage(about, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(about); }, 5000));
+  EXPECT_FALSE(quitPosted_);
 
-  aboutWindow = OpenAbout();
-  PostMessage(aboutWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_TRUE(Box().PumpUntilQuit());
-  if (IsWindow(aboutWindow)) DestroyWindow(aboutWindow);
+  about = (new CAboutDlg())->Create(nullptr, "", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0);
+  PostMessage(about, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return quitPosted_; }, 10000));
+  if (IsWindow(about)) DestroyWindow(about);
 }
 
 }  // namespace
