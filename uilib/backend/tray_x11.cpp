@@ -155,6 +155,9 @@ std::vector<uint32_t> ScaledIcon(SDL_Surface* surface, int w, int h) {
 }
 
 void Draw(TrayIcon& icon) {
+  // The icon window dies with a tray host that goes away; drawing into it
+  // then must not end the program.
+  XErrorTrap trap(icon.display);
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(icon.display, icon.window, &attributes)) return;
   const int w = attributes.width;
@@ -206,6 +209,7 @@ void Draw(TrayIcon& icon) {
 }
 
 void SetTip(TrayIcon& icon) {
+  XErrorTrap trap(icon.display);
   XStoreName(icon.display, icon.window, icon.tip.c_str());
   Atom utf8 = XInternAtom(icon.display, "UTF8_STRING", False);
   XChangeProperty(icon.display, icon.window, XInternAtom(icon.display, "_NET_WM_NAME", False), utf8, 8,
