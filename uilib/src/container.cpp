@@ -351,7 +351,85 @@ namespace {
 // Clamps a size the layout computed to the child's minimum and maximum.
 int ClampExtent(int value, int low, int high) { return std::max(low, std::min(value, high)); }
 
+// A child's figures read along a layout's axis (main) and across it (cross).
+struct Axis {
+  bool vertical;
+
+  int Main(SIZE size) const { return vertical ? size.cy : size.cx; }
+  int Cross(SIZE size) const { return vertical ? size.cx : size.cy; }
+  int MinMain(const CControlUI* c) const { return vertical ? c->GetMinHeight() : c->GetMinWidth(); }
+  int MaxMain(const CControlUI* c) const { return vertical ? c->GetMaxHeight() : c->GetMaxWidth(); }
+  int MinCross(const CControlUI* c) const { return vertical ? c->GetMinWidth() : c->GetMinHeight(); }
+  int MaxCross(const CControlUI* c) const { return vertical ? c->GetMaxWidth() : c->GetMaxHeight(); }
+  int MainBefore(RECT padding) const { return vertical ? padding.top : padding.left; }
+  int MainAfter(RECT padding) const { return vertical ? padding.bottom : padding.right; }
+  int CrossBefore(RECT padding) const { return vertical ? padding.left : padding.top; }
+  int CrossAfter(RECT padding) const { return vertical ? padding.right : padding.bottom; }
+  int MainStart(RECT area) const { return vertical ? area.top : area.left; }
+  int CrossStart(RECT area) const { return vertical ? area.left : area.top; }
+  RECT Place(int main, int cross, int mainSize, int crossSize) const {
+    return vertical ? RECT{cross, main, cross + crossSize, main + mainSize}
+                    : RECT{main, cross, main + mainSize, cross + crossSize};
+  }
+};
+
 }  // namespace
+
+int CContainerUI::LayOutChildren(bool vertical, RECT area, int offset) {
+  const Axis axis{vertical};
+  const SIZE available{area.right - area.left, area.bottom - area.top};
+
+  // First pass: what the fixed children take, how many stretch.
+  int fixedTotal = 0;
+  int stretchCount = 0;
+  int laidOut = 0;
+  for (CControlUI* item : m_items) {
+    if (!item->IsVisible() || item->IsFloat()) continue;
+    const int wanted = axis.Main(item->EstimateSize(available));
+    const RECT padding = item->GetPadding();
+    if (wanted == 0) {
+      ++stretchCount;
+      fixedTotal += axis.MinMain(item);
+    } else {
+      fixedTotal += ClampExtent(wanted, axis.MinMain(item), axis.MaxMain(item));
+    }
+    fixedTotal += axis.MainBefore(padding) + axis.MainAfter(padding);
+    ++laidOut;
+  }
+  if (laidOut > 1) fixedTotal += (laidOut - 1) * m_iChildPadding;
+  int remaining = std::max(0, axis.Main(available) - fixedTotal);
+
+  // Second pass: place them in order; the last stretching child takes what
+  // division leaves over.
+  const int start = axis.MainStart(area) - offset;
+  int position = start;
+  int stretchLeft = stretchCount;
+  for (CControlUI* item : m_items) {
+    if (!item->IsVisible()) continue;
+    if (item->IsFloat()) {
+      SetFloatPos(item);
+      continue;
+    }
+    const SIZE wanted = item->EstimateSize(available);
+    const RECT padding = item->GetPadding();
+    int main;
+    if (axis.Main(wanted) == 0) {
+      int share = stretchLeft == 1 ? remaining : remaining / std::max(1, stretchLeft);
+      main = ClampExtent(axis.MinMain(item) + share, axis.MinMain(item), axis.MaxMain(item));
+      remaining -= main - axis.MinMain(item);
+      --stretchLeft;
+    } else {
+      main = ClampExtent(axis.Main(wanted), axis.MinMain(item), axis.MaxMain(item));
+    }
+    const int cross = axis.Cross(wanted) == 0
+                          ? axis.Cross(available) - axis.CrossBefore(padding) - axis.CrossAfter(padding)
+                          : ClampExtent(axis.Cross(wanted), axis.MinCross(item), axis.MaxCross(item));
+    position += axis.MainBefore(padding);
+    item->SetPos(axis.Place(position, axis.CrossStart(area) + axis.CrossBefore(padding), main, cross));
+    position += main + axis.MainAfter(padding) + m_iChildPadding;
+  }
+  return position - m_iChildPadding - start;
+}
 
 LPCTSTR CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
 
@@ -362,60 +440,8 @@ LPVOID CVerticalLayoutUI::GetInterface(LPCTSTR name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
-  RECT area = GetChildArea();
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-
-  // First pass: what the fixed children take, how many stretch.
-  int fixedTotal = 0;
-  int stretchCount = 0;
-  int laidOut = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    SIZE wanted = item->EstimateSize(SIZE{width, height});
-    RECT padding = item->GetPadding();
-    if (wanted.cy == 0) {
-      ++stretchCount;
-      fixedTotal += item->GetMinHeight();
-    } else {
-      fixedTotal += ClampExtent(wanted.cy, item->GetMinHeight(), item->GetMaxHeight());
-    }
-    fixedTotal += padding.top + padding.bottom;
-    ++laidOut;
-  }
-  if (laidOut > 1) fixedTotal += (laidOut - 1) * m_iChildPadding;
-  int remaining = std::max(0, height - fixedTotal);
-
-  // Second pass: place them top to bottom; the last stretching child takes
-  // what division leaves over.
-  int y = area.top - m_iScrollPos;
-  int stretchLeft = stretchCount;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item);
-      continue;
-    }
-    SIZE wanted = item->EstimateSize(SIZE{width, height});
-    RECT padding = item->GetPadding();
-    int cy;
-    if (wanted.cy == 0) {
-      int share = stretchLeft == 1 ? remaining : remaining / std::max(1, stretchLeft);
-      cy = ClampExtent(item->GetMinHeight() + share, item->GetMinHeight(), item->GetMaxHeight());
-      remaining -= cy - item->GetMinHeight();
-      --stretchLeft;
-    } else {
-      cy = ClampExtent(wanted.cy, item->GetMinHeight(), item->GetMaxHeight());
-    }
-    int cx = wanted.cx == 0 ? width - padding.left - padding.right
-                            : ClampExtent(wanted.cx, item->GetMinWidth(), item->GetMaxWidth());
-    int x = area.left + padding.left;
-    y += padding.top;
-    item->SetPos(RECT{x, y, x + cx, y + cy});
-    y += cy + padding.bottom + m_iChildPadding;
-  }
-  int contentHeight = y - m_iChildPadding - (area.top - m_iScrollPos);
-  int previousPos = m_iScrollPos;
+  const int contentHeight = LayOutChildren(true, GetChildArea(), m_iScrollPos);
+  const int previousPos = m_iScrollPos;
   UpdateScrollRange(std::max(0, contentHeight));
   if (m_iScrollPos > m_iScrollRange) {
     m_iScrollPos = m_iScrollRange;
@@ -432,53 +458,5 @@ LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR name) {
 
 void CHorizontalLayoutUI::SetPos(RECT rc) {
   CControlUI::SetPos(rc);
-  RECT area = GetChildArea();
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-
-  int fixedTotal = 0;
-  int stretchCount = 0;
-  int laidOut = 0;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    SIZE wanted = item->EstimateSize(SIZE{width, height});
-    RECT padding = item->GetPadding();
-    if (wanted.cx == 0) {
-      ++stretchCount;
-      fixedTotal += item->GetMinWidth();
-    } else {
-      fixedTotal += ClampExtent(wanted.cx, item->GetMinWidth(), item->GetMaxWidth());
-    }
-    fixedTotal += padding.left + padding.right;
-    ++laidOut;
-  }
-  if (laidOut > 1) fixedTotal += (laidOut - 1) * m_iChildPadding;
-  int remaining = std::max(0, width - fixedTotal);
-
-  int x = area.left;
-  int stretchLeft = stretchCount;
-  for (CControlUI* item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(item);
-      continue;
-    }
-    SIZE wanted = item->EstimateSize(SIZE{width, height});
-    RECT padding = item->GetPadding();
-    int cx;
-    if (wanted.cx == 0) {
-      int share = stretchLeft == 1 ? remaining : remaining / std::max(1, stretchLeft);
-      cx = ClampExtent(item->GetMinWidth() + share, item->GetMinWidth(), item->GetMaxWidth());
-      remaining -= cx - item->GetMinWidth();
-      --stretchLeft;
-    } else {
-      cx = ClampExtent(wanted.cx, item->GetMinWidth(), item->GetMaxWidth());
-    }
-    int cy = wanted.cy == 0 ? height - padding.top - padding.bottom
-                            : ClampExtent(wanted.cy, item->GetMinHeight(), item->GetMaxHeight());
-    int y = area.top + padding.top;
-    x += padding.left;
-    item->SetPos(RECT{x, y, x + cx, y + cy});
-    x += cx + padding.right + m_iChildPadding;
-  }
+  LayOutChildren(false, GetChildArea(), 0);
 }

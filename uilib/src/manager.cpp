@@ -130,34 +130,34 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
   std::erase_if(m_asyncNotify, [control](const TNotifyUI& msg) { return msg.pSender == control; });
 }
 
-bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
-  if (!notifier || std::find(m_notifiers.begin(), m_notifiers.end(), notifier) != m_notifiers.end()) return false;
-  m_notifiers.push_back(notifier);
+namespace {
+
+// Adds `item` once; false for null or an item already there.
+template <class T>
+bool AddOnce(std::vector<T*>& items, T* item) {
+  if (!item || std::find(items.begin(), items.end(), item) != items.end()) return false;
+  items.push_back(item);
   return true;
 }
 
-bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
-  auto it = std::find(m_notifiers.begin(), m_notifiers.end(), notifier);
-  if (it == m_notifiers.end()) return false;
-  m_notifiers.erase(it);
+// Removes `item`; false when it was not there.
+template <class T>
+bool RemoveOne(std::vector<T*>& items, T* item) {
+  auto it = std::find(items.begin(), items.end(), item);
+  if (it == items.end()) return false;
+  items.erase(it);
   return true;
 }
 
-bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
-  if (!filter ||
-      std::find(m_preMessageFilters.begin(), m_preMessageFilters.end(), filter) != m_preMessageFilters.end()) {
-    return false;
-  }
-  m_preMessageFilters.push_back(filter);
-  return true;
-}
+}  // namespace
 
-bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
-  auto it = std::find(m_preMessageFilters.begin(), m_preMessageFilters.end(), filter);
-  if (it == m_preMessageFilters.end()) return false;
-  m_preMessageFilters.erase(it);
-  return true;
-}
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) { return AddOnce(m_notifiers, notifier); }
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { return RemoveOne(m_notifiers, notifier); }
+
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) { return AddOnce(m_preMessageFilters, filter); }
+
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) { return RemoveOne(m_preMessageFilters, filter); }
 
 CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {
   if (!m_pRoot || !name) return nullptr;

@@ -78,6 +78,11 @@ class CContainerUI : public CControlUI, public IContainerUI {
   RECT GetChildArea() const;
   // After the children were placed with total height `contentHeight`.
   void UpdateScrollRange(int contentHeight);
+  // Places the children one after another down (`vertical`) or across
+  // `area`, the first `offset` pixels before its start: fixed children take
+  // their size, stretching ones share what is left. Returns the extent the
+  // children take along the axis.
+  int LayOutChildren(bool vertical, RECT area, int offset);
   RECT GetScrollBarRect() const;
   RECT GetScrollThumbRect() const;
 
