@@ -69,6 +69,12 @@ WindowRecord* FindRecord(SDL_Window* window);
 // Icon pixels of an HICON.
 SDL_Surface* IconSurface(HICON icon);
 
+// On X11, keeps X protocol errors from ending the program: a request that
+// names a window which is already gone (a closed popup, a tray host that
+// went away) is said on standard error and otherwise ignored. Call once
+// after SDL's video started; does nothing on other video drivers.
+void KeepXErrorsNonFatal();
+
 // The tray: X events of icon windows, and removal of a destroyed window's icons.
 void HandleSystemEvent(const SDL_Event& event);
 void RemoveTrayIconsOf(HWND hWnd);

@@ -380,6 +380,26 @@ bool IsSystemTrayAvailable() {
 
 namespace uilib::backend {
 
+namespace {
+
+// Xlib's own handler ends the process. SDL's wake-up of a waiting event loop
+// sends to the window that was waited on, which may have closed meanwhile;
+// such an error must not take the player down.
+int ReportXError(Display* display, XErrorEvent* error) {
+  char text[128] = "";
+  XGetErrorText(display, error->error_code, text, sizeof text);
+  std::fprintf(stderr, "uilib: X error ignored: %s (request %d, resource 0x%lx)\n", text,
+               static_cast<int>(error->request_code), static_cast<unsigned long>(error->resourceid));
+  return 0;
+}
+
+}  // namespace
+
+void KeepXErrorsNonFatal() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0) XSetErrorHandler(ReportXError);
+}
+
 void HandleSystemEvent(const SDL_Event& event) {
   const SDL_SysWMmsg* message = event.syswm.msg;
   if (!message || message->subsystem != SDL_SYSWM_X11) return;

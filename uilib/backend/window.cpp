@@ -559,6 +559,7 @@ bool EnsureVideo() {
     failed = true;
     return false;
   }
+  KeepXErrorsNonFatal();
   // Keys arrive as WM_KEYDOWN; composed text (and the input method behind it) is not used.
   SDL_StopTextInput();
   if (TTF_WasInit() == 0 && TTF_Init() != 0) std::fprintf(stderr, "uilib: text rendering unavailable: %s\n", TTF_GetError());
