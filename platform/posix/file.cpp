@@ -110,18 +110,6 @@ bool CreateDirectory(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
-bool ReadWholeFile(const std::string& path, std::string* contents) {
-  auto file = File::Open(path, {});
-  if (!file) return false;
-  int64_t size = file->Size();
-  if (size < 0) return false;
-  contents->assign(static_cast<size_t>(size), '\0');
-  size_t got = 0;
-  if (!file->ReadAt(0, contents->data(), contents->size(), &got)) return false;
-  contents->resize(got);
-  return true;
-}
-
 bool ReplaceFileContents(const std::string& target, const std::string& contents) {
   std::string temporary = FolderOf(target) + ".tmp-XXXXXX";
   int fd = mkstemp(temporary.data());
@@ -142,11 +130,6 @@ bool ReplaceFileContents(const std::string& target, const std::string& contents)
   }
   unlink(temporary.c_str());
   return false;
-}
-
-bool ReplaceFileFrom(const std::string& target, const std::string& source) {
-  std::string contents;
-  return ReadWholeFile(source, &contents) && ReplaceFileContents(target, contents);
 }
 
 void SetReplaceWriteLimitForTesting(int64_t bytes) { replaceWriteLimit.store(bytes); }

@@ -23,13 +23,17 @@ struct FileOpenOptions {
   FileAccess access = FileAccess::Read;
   FileDisposition disposition = FileDisposition::OpenExisting;
   // The file disappears from its folder once the last handle is closed
-  // (on POSIX it is unlinked right after it is opened).
+  // (on POSIX it is unlinked right after it is opened; on Windows it stays
+  // visible until then).
   bool deleteOnClose = false;
 };
 
+// Paths are UTF-8. On Windows, a path that is not valid UTF-8 is read in the
+// ANSI code page instead, as the narrow Windows API would read it.
 class File {
  public:
-  // Null when the file cannot be opened or created.
+  // Null when the file cannot be opened or created. A file opened for reading
+  // stays open to other readers and writers.
   static std::unique_ptr<File> Open(const std::string& path, const FileOpenOptions& options);
   ~File();
   File(const File&) = delete;
@@ -45,8 +49,13 @@ class File {
   int64_t Size();
 
  private:
+#ifdef _WIN32
+  explicit File(void* handle);
+  void* handle_;
+#else
   explicit File(int fd);
   int fd_;
+#endif
 };
 
 bool PathExists(const std::string& path);
