@@ -1,13 +1,18 @@
 #include "support/http_test_server.h"
 
+#include <strings.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,6 +26,33 @@
 
 namespace testsupport {
 namespace {
+
+// The few places where Winsock differs from BSD sockets.
+#ifdef _WIN32
+constexpr int kSendFlags = 0;
+constexpr int kShutWrite = SD_SEND;
+constexpr int kShutBoth = SD_BOTH;
+using SocketLength = int;
+int CloseSocket(int fd) { return closesocket(static_cast<SOCKET>(fd)); }
+int PollSocket(pollfd* fds, unsigned long count, int timeoutMs) { return WSAPoll(fds, count, timeoutMs); }
+int OpenListener() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started ? static_cast<int>(socket(AF_INET, SOCK_STREAM, 0)) : -1;
+}
+int AcceptConnection(int listener) { return static_cast<int>(accept(static_cast<SOCKET>(listener), nullptr, nullptr)); }
+#else
+constexpr int kSendFlags = MSG_NOSIGNAL;
+constexpr int kShutWrite = SHUT_WR;
+constexpr int kShutBoth = SHUT_RDWR;
+using SocketLength = socklen_t;
+int CloseSocket(int fd) { return close(fd); }
+int PollSocket(pollfd* fds, nfds_t count, int timeoutMs) { return poll(fds, count, timeoutMs); }
+int OpenListener() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+int AcceptConnection(int listener) { return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); }
+#endif
 
 constexpr size_t kMaxRequestHead = 64 * 1024;
 constexpr size_t kSendPiece = 64 * 1024;
@@ -51,7 +83,7 @@ std::string PercentDecode(const std::string& text) {
 
 bool SendAll(int fd, const char* data, size_t count) {
   while (count > 0) {
-    ssize_t sent = send(fd, data, count, MSG_NOSIGNAL);
+    ssize_t sent = send(fd, data, static_cast<int>(count), kSendFlags);
     if (sent < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -144,18 +176,32 @@ bool SendChunk(int fd, const char* data, size_t count) {
   return SendAll(fd, size, static_cast<size_t>(length)) && SendAll(fd, data, count) && SendAll(fd, "\r\n", 2);
 }
 
-int SendQueued(int fd) {
-  int queued = 0;
-  return ioctl(fd, SIOCOUTQ, &queued) == 0 ? queued : 0;
+// Waits until the client holds every byte sent (false when the server
+// stops first).
+template <typename Pause>
+bool WaitUntilDelivered(int fd, Pause pause) {
+#ifdef _WIN32
+  // Winsock cannot tell what is still queued; on loopback a moment is enough.
+  return pause(200);
+#else
+  for (int waited = 0; waited < kDrainMs; waited += 5) {
+    int queued = 0;
+    if (ioctl(fd, SIOCOUTQ, &queued) != 0 || queued == 0) return true;
+    if (!pause(5)) return false;
+  }
+  return true;
+#endif
 }
 
 // Ends our side and gives the client a moment to close its own, so that the
 // close never turns into a reset that would discard bytes in flight.
 void CloseGracefully(int fd) {
-  shutdown(fd, SHUT_WR);
-  pollfd waiting{fd, POLLIN, 0};
+  shutdown(fd, kShutWrite);
+  pollfd waiting{};
+  waiting.fd = fd;
+  waiting.events = POLLIN;
   char sink[1024];
-  while (poll(&waiting, 1, kDrainMs) > 0 && recv(fd, sink, sizeof sink, 0) > 0) {
+  while (PollSocket(&waiting, 1, kDrainMs) > 0 && recv(fd, sink, sizeof sink, 0) > 0) {
   }
 }
 
@@ -175,13 +221,14 @@ std::string RecordedRequest::Header(const std::string& name) const {
 }
 
 TestHttpServer::TestHttpServer() {
-  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  listenFd_ = OpenListener();
   int yes = 1;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (listenFd_ < 0 || setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+  SocketLength length = sizeof address;
+  if (listenFd_ < 0 ||
+      setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes) != 0 ||
       bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listenFd_, 64) != 0 ||
       getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     ADD_FAILURE() << "the test HTTP server cannot listen on 127.0.0.1";
@@ -196,19 +243,25 @@ TestHttpServer::~TestHttpServer() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
     for (Connection& connection : connections_) {
-      if (connection.fd >= 0) shutdown(connection.fd, SHUT_RDWR);
+      if (connection.fd >= 0) shutdown(connection.fd, kShutBoth);
     }
   }
   changed_.notify_all();
   if (acceptThread_.joinable()) {
-    // Wakes the accept loop out of accept().
-    shutdown(listenFd_, SHUT_RDWR);
+    // Wakes the accept loop out of accept(): Linux does so on shutdown,
+    // Winsock only when the socket is closed.
+#ifdef _WIN32
+    CloseSocket(listenFd_);
+    listenFd_ = -1;
+#else
+    shutdown(listenFd_, kShutBoth);
+#endif
     acceptThread_.join();
   }
   for (Connection& connection : connections_) {
     if (connection.thread.joinable()) connection.thread.join();
   }
-  if (listenFd_ >= 0) close(listenFd_);
+  if (listenFd_ >= 0) CloseSocket(listenFd_);
 }
 
 std::string TestHttpServer::Url(const std::string& pathAndQuery) const {
@@ -267,11 +320,11 @@ bool TestHttpServer::WaitForRequestCount(size_t count, int timeoutMs) const {
 
 void TestHttpServer::AcceptLoop() {
   for (;;) {
-    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = AcceptConnection(listenFd_);
     if (fd >= 0) JoinFinishedConnections();
     std::lock_guard lock(mutex_);
     if (stopping_) {
-      if (fd >= 0) close(fd);
+      if (fd >= 0) CloseSocket(fd);
       return;
     }
     if (fd < 0) continue;
@@ -305,7 +358,7 @@ void TestHttpServer::ServeConnection(Connection* connection) {
     Respond(fd, request, releasesSoFar);
   }
   std::lock_guard lock(mutex_);
-  close(fd);
+  CloseSocket(fd);
   connection->fd = -1;
   connection->finished = true;
 }
@@ -389,11 +442,9 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
   if (resource.fault == Fault::kResetAfter) {
     // Only once the client holds every byte sent may the reset go out, or it
     // would discard them on the way.
-    for (int waited = 0; waited < kDrainMs && SendQueued(fd) > 0; waited += 5) {
-      if (!Pause(5)) return;
-    }
+    if (!WaitUntilDelivered(fd, [this](int ms) { return Pause(ms); })) return;
     linger option{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option), sizeof option);
     return;
   }
   if (chunked && !SendAll(fd, "0\r\n\r\n")) return;

@@ -1,28 +1,28 @@
 #include "support/temp_dir.h"
 
-#include <ftw.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <random>
+#include <system_error>
 
 namespace testsupport {
 
 TempDir::TempDir() {
-  std::string pattern = "/tmp/tarvoni-test-XXXXXX";
-  if (mkdtemp(pattern.data())) {
-    folder_ = pattern;
-  } else {
-    ADD_FAILURE() << "cannot create a temporary folder under /tmp";
+  std::error_code error;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && folder_.empty() && !error; ++attempt) {
+    const std::filesystem::path folder = base / ("tarvoni-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder, error)) folder_ = folder.string();
   }
+  if (folder_.empty()) ADD_FAILURE() << "cannot create a temporary folder";
 }
 
 TempDir::~TempDir() {
-  if (folder_.empty()) return;
-  auto removeEntry = [](const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); };
-  nftw(folder_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+  std::error_code ignored;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
 }
 
 std::string TempDir::Path(const std::string& name) const { return folder_ + "/" + name; }

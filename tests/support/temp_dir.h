@@ -7,7 +7,8 @@ namespace testsupport {
 
 class TempDir {
  public:
-  // Creates a new empty folder under /tmp; a failure fails the test.
+  // Creates a new empty folder in the system's temporary folder; a failure
+  // fails the test.
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
