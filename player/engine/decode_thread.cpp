@@ -27,7 +27,14 @@ class TrackPlay {
     file_ = p.file.load();
     if (file_) {
       p.player.Play();
-      if (ReadToEnd() && PlayOut()) p.OnPlayerEvent(kEventTrackEnd, 0);
+      if (ReadToEnd() && PlayOut()) {
+        // Once done is seen the failure, if any, is final.
+        if (p.downloadFailed.load(std::memory_order_acquire)) {
+          if (!p.superseded) PostFailure(state_, p.failureReason);
+        } else {
+          p.OnPlayerEvent(kEventTrackEnd, 0);
+        }
+      }
     }
     TearDown();
   }

@@ -45,8 +45,9 @@ struct CPlayback : public PlayerEventSink {
   // The download thread's last access to this object.
   std::atomic<bool> downloadDone{false};
   // Set before downloadDone when the body could not be fetched whole: what
-  // arrived is played, then the track is reported failed.
+  // arrived is played, then the track is reported failed for this reason.
   std::atomic<bool> downloadFailed{false};
+  std::string failureReason;
   // A pending seek as a byte offset in the cache file; 0 means none.
   std::atomic<int32_t> seekOffset{0};
   // The cache file; null until the download thread has created it.

@@ -27,7 +27,8 @@ auto Has(EngineHarness& harness, uint32_t type) {
   return [&harness, type] { return harness.Count(type) > 0; };
 }
 
-// A tagged track whole, or cut by a reset: what arrived plays to its end.
+// A tagged track whole, or cut by a reset and resumed: all of it arrives and
+// plays to its end.
 TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
   testsupport::TestHttpServer server;
   server.Serve("/tagged.mp3", Id3v2Tag(4096) + Track(1.0) + Id3v1Tag());
@@ -49,7 +50,7 @@ TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
     EXPECT_EQ(handled[1].type, engine::kMessageContentLength);
     uint32_t lastDownloaded = 0;
     for (const Message& m : handled) lastDownloaded = m.type == engine::kMessageDownloaded ? m.value : lastDownloaded;
-    EXPECT_EQ(lastDownloaded == handled[1].value, path == "/tagged.mp3");
+    EXPECT_EQ(lastDownloaded, handled[1].value);
     // The player and its device are released with the track; the object
     // itself stays reachable for the window's operations, which are harmless.
     harness.Engine().Pause();
@@ -137,8 +138,6 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
   testsupport::TestHttpServer server;
   server.Serve("/no-length.mp3", Track(0.5));
   server.Inject("/no-length.mp3", Fault::kCloseDelimited, 0, 1);
-  server.Serve("/short-body.mp3", Track(0.5));
-  server.Inject("/short-body.mp3", Fault::kShortBody, 3000, 1);
   server.Serve("/fine.mp3", Track(0.5));
   struct Case {
     std::string name;
@@ -149,7 +148,6 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
   const std::vector<Case> cases = {
       {"404", server.Url("/missing.mp3"), {}, false},
       {"no Content-Length", server.Url("/no-length.mp3"), {}, true},
-      {"body short of the start rule", server.Url("/short-body.mp3"), {}, true},
       {"Brelix missing", server.Url("/fine.mp3"), {.withBrelix = false}, false},
       {"cache folder blocked", server.Url("/fine.mp3"), {.cacheFolderBlocked = true}, true},
       {"not an address", "ftp://127.0.0.1/x.mp3", {}, false},
