@@ -1,5 +1,7 @@
 #include "std/http_text.h"
 
+#include <charconv>
+
 namespace platform {
 
 std::string EscapeUnsafeBytes(const std::string& url) {
@@ -40,6 +42,26 @@ std::string NormalizeHeaderLine(const std::string& line) {
   if (colon == std::string::npos) return line;
   return std::string(Trim(std::string_view(line).substr(0, colon))) + ": " +
          std::string(Trim(std::string_view(line).substr(colon + 1)));
+}
+
+bool ParseContentRangeFirst(std::string_view value, uint64_t* first) {
+  if (value.size() < 6 || !EqualsIgnoringCase(value.substr(0, 6), "bytes ")) return false;
+  const char* position = value.data() + 6;
+  const char* end = value.data() + value.size();
+  while (position < end && *position == ' ') ++position;
+  uint64_t from = 0;
+  uint64_t to = 0;
+  auto [dash, fromError] = std::from_chars(position, end, from);
+  if (fromError != std::errc() || dash == end || *dash != '-') return false;
+  auto [slash, toError] = std::from_chars(dash + 1, end, to);
+  if (toError != std::errc() || slash == end || *slash != '/' || to < from) return false;
+  if (std::string_view(slash + 1, end - slash - 1) != "*") {
+    uint64_t total = 0;
+    auto [totalEnd, totalError] = std::from_chars(slash + 1, end, total);
+    if (totalError != std::errc() || totalEnd != end || to >= total) return false;
+  }
+  *first = from;
+  return true;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Text handling shared by the HTTP backends.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 std::string_view Trim(std::string_view text);
 // "Range:bytes=0-99" and "Range: bytes=0-99" both go out as "Range: bytes=0-99".
 std::string NormalizeHeaderLine(const std::string& line);
+// The first byte of "bytes N-M/T" or "bytes N-M/*", with N <= M < T.
+bool ParseContentRangeFirst(std::string_view value, uint64_t* first);
 
 }  // namespace platform

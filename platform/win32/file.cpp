@@ -121,6 +121,10 @@ bool CreateDirectory(const std::string& path) {
 bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()); }
 
 bool ReplaceFileContents(const std::string& target, const std::string& contents) {
+  // A read-only file is not replaced, as Windows itself refuses to; checked
+  // here so that every system running this build behaves alike.
+  const DWORD attributes = AttributesOf(target);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   const std::wstring temporary = Widen(FolderOf(target)) + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(temporaryCounter.fetch_add(1));
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,39 +6,42 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 
-#include "platform/text.h"
+#include "platform/sync.h"
 #include "std/http_text.h"
 #include "win32/wide.h"
 
 namespace platform {
 namespace {
 
-constexpr DWORD kConnectTimeoutMs = 15000;
-// A dead server cannot hold a thread forever: 30 s without a byte fails.
-constexpr DWORD kReceiveTimeoutMs = 30000;
 constexpr int kMaxRedirects = 10;
+// How often a waiting call's cancel flag, deadline and silence are checked.
+constexpr DWORD kWatchMs = 50;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle = nullptr) : handle_(handle) {}
-  ~InternetHandle() {
-    if (handle_) InternetCloseHandle(handle_);
+// What a WinINet failure means, in the words the seam promises. WinINet
+// does not tell a refused connection from an unreachable host.
+std::string DescribeFailure(DWORD code) {
+  switch (code) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED: return "cannot resolve host";
+    case ERROR_INTERNET_CANNOT_CONNECT: return "cannot connect";
+    case ERROR_INTERNET_TIMEOUT: return "timed out";
+    case ERROR_INTERNET_CONNECTION_RESET: return "connection reset";
+    case ERROR_INTERNET_CONNECTION_ABORTED: return "connection broken";
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE: return "malformed reply";
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return "secure connection failed";
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID: return "server certificate not trusted";
+    default: return "connection broken (WinINet error " + std::to_string(code) + ")";
   }
-  InternetHandle(InternetHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  InternetHandle& operator=(InternetHandle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HINTERNET handle_;
-};
+}
 
 // One header of the response as text; false when it has none.
 bool QueryHeader(HINTERNET request, DWORD which, std::string* text) {
@@ -56,56 +59,176 @@ bool QueryHeader(HINTERNET request, DWORD which, std::string* text) {
   }
 }
 
-// `location` (absolute or relative) resolved against `base`.
+// `location` (absolute or relative) resolved against `base`; empty when it
+// cannot be.
 std::string Resolve(const std::string& base, const std::string& location) {
-  std::wstring combined(2048, L'\0');
+  std::wstring combined(4096, L'\0');
   DWORD length = static_cast<DWORD>(combined.size());
-  if (!InternetCombineUrlW(Widen(base).c_str(), Widen(location).c_str(), combined.data(), &length,
-                           ICU_NO_ENCODE)) {
+  if (!InternetCombineUrlW(Widen(base).c_str(), Widen(location).c_str(), combined.data(), &length, ICU_NO_ENCODE)) {
     return {};
   }
   combined.resize(length);
   return Narrow(combined);
 }
 
+// Ends the network waits of one exchange that must not go on: it checks the
+// cancel flag, the deadline and the silence every 50 ms from a timer thread
+// and closes the exchange's handles, which makes WinINet's blocking call
+// return at once. The reason stays for the caller to report.
+class Watchdog {
+ public:
+  explicit Watchdog(const HttpRequestOptions& options)
+      : cancel_(options.cancel), deadlineMs_(options.deadlineMs), stallTimeoutMs_(options.stallTimeoutMs) {}
+  ~Watchdog() {
+    if (timer_) DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
+    Close();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  bool Start() {
+    return CreateTimerQueueTimer(&timer_, nullptr, &Watchdog::Tick, this, kWatchMs, kWatchMs,
+                                 WT_EXECUTEDEFAULT);
+  }
+
+  // Takes over the handles of the next hop, closing the previous ones.
+  void Watch(HINTERNET connection, HINTERNET request) {
+    std::lock_guard lock(mutex_);
+    CloseLocked();
+    connection_ = connection;
+    request_ = request;
+  }
+
+  HINTERNET Request() {
+    std::lock_guard lock(mutex_);
+    return request_;
+  }
+
+  // Runs `call`, which waits on the network, under watch. False when it
+  // failed; Reason() then says why.
+  template <typename Call>
+  bool Wait(Call call) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!reason_.empty()) return false;
+      waitStartMs_ = MonotonicMs();
+      waiting_ = true;
+    }
+    CheckNow();
+    const bool ok = call(Request());
+    const DWORD failure = ok ? 0 : GetLastError();
+    std::lock_guard lock(mutex_);
+    waiting_ = false;
+    if (!ok && reason_.empty()) reason_ = DescribeFailure(failure);
+    return ok && reason_.empty();
+  }
+
+  void Fail(std::string reason) {
+    std::lock_guard lock(mutex_);
+    if (reason_.empty()) reason_ = std::move(reason);
+  }
+
+  std::string Reason() {
+    std::lock_guard lock(mutex_);
+    return reason_;
+  }
+
+ private:
+  static void CALLBACK Tick(void* self, BOOLEAN) { static_cast<Watchdog*>(self)->CheckNow(); }
+
+  void CheckNow() {
+    std::lock_guard lock(mutex_);
+    if (!waiting_ || !reason_.empty()) return;
+    const uint64_t now = MonotonicMs();
+    if (cancel_ && cancel_->load()) {
+      reason_ = "cancelled";
+    } else if ((deadlineMs_ != 0 && now >= deadlineMs_) ||
+               (stallTimeoutMs_ != 0 && now - waitStartMs_ >= stallTimeoutMs_)) {
+      reason_ = "timed out";
+    } else {
+      return;
+    }
+    CloseLocked();
+  }
+
+  void Close() {
+    std::lock_guard lock(mutex_);
+    CloseLocked();
+  }
+
+  void CloseLocked() {
+    if (request_) InternetCloseHandle(request_);
+    if (connection_) InternetCloseHandle(connection_);
+    request_ = nullptr;
+    connection_ = nullptr;
+  }
+
+  const std::atomic<bool>* cancel_;
+  const uint64_t deadlineMs_;
+  const uint32_t stallTimeoutMs_;
+  HANDLE timer_ = nullptr;
+  std::mutex mutex_;
+  HINTERNET connection_ = nullptr;
+  HINTERNET request_ = nullptr;
+  bool waiting_ = false;
+  uint64_t waitStartMs_ = 0;
+  std::string reason_;
+};
+
 class WinInetResponse final : public HttpResponse {
  public:
-  WinInetResponse(InternetHandle connection, InternetHandle request)
-      : connection_(std::move(connection)), request_(std::move(request)) {
-    QueryHeader(request_.get(), HTTP_QUERY_STATUS_CODE, &status_);
-    std::string length;
-    if (QueryHeader(request_.get(), HTTP_QUERY_CONTENT_LENGTH, &length)) {
-      contentLength_ = Trim(length);
-      hasContentLength_ = true;
-    }
+  explicit WinInetResponse(std::unique_ptr<Watchdog> watchdog) : watchdog_(std::move(watchdog)) {
+    HINTERNET request = watchdog_->Request();
+    QueryHeader(request, HTTP_QUERY_STATUS_CODE, &status_);
+    std::string value;
+    if (QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH, &value)) contentLength_ = std::string(Trim(value));
+    if (QueryHeader(request, HTTP_QUERY_CONTENT_RANGE, &value)) contentRange_ = std::string(Trim(value));
   }
 
   std::string StatusText() const override { return status_; }
 
   bool ContentLengthText(std::string* text) const override {
-    if (!hasContentLength_) return false;
-    *text = contentLength_;
+    if (!contentLength_) return false;
+    *text = *contentLength_;
     return true;
   }
 
+  bool ContentRangeFirst(uint64_t* first) const override {
+    return contentRange_ && ParseContentRangeFirst(*contentRange_, first);
+  }
+
+  std::string Error() const override { return watchdog_->Reason(); }
+
+  // Asks how much is there first, so that a read returns what has arrived
+  // instead of waiting for a full buffer.
   bool Read(void* buffer, size_t capacity, size_t* got) override {
     *got = 0;
+    DWORD available = 0;
+    if (!watchdog_->Wait([&](HINTERNET r) { return InternetQueryDataAvailable(r, &available, 0, 0); })) {
+      return false;
+    }
+    if (available == 0) {
+      // A connection closed before the announced length is a body cut
+      // short, not its end.
+      if (contentLength_ && received_ < std::strtoull(contentLength_->c_str(), nullptr, 10)) {
+        watchdog_->Fail("connection closed early");
+        return false;
+      }
+      return true;
+    }
     DWORD read = 0;
-    if (!InternetReadFile(request_.get(), buffer, static_cast<DWORD>(capacity), &read)) return false;
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(capacity, available));
+    if (!watchdog_->Wait([&](HINTERNET r) { return InternetReadFile(r, buffer, wanted, &read); })) return false;
     *got = read;
     received_ += read;
-    // A connection closed before the announced length is a cut-short body,
-    // not its end.
-    if (read == 0 && hasContentLength_) return received_ >= std::strtoull(contentLength_.c_str(), nullptr, 10);
     return true;
   }
 
  private:
-  InternetHandle connection_;
-  InternetHandle request_;
+  std::unique_ptr<Watchdog> watchdog_;
   std::string status_;
-  std::string contentLength_;
-  bool hasContentLength_ = false;
+  std::optional<std::string> contentLength_;
+  std::optional<std::string> contentRange_;
   uint64_t received_ = 0;
 };
 
@@ -147,54 +270,77 @@ bool SplitUrl(const std::string& url, UrlParts* parts) {
 }
 
 struct HttpSession::State {
-  InternetHandle internet;
+  HINTERNET internet = nullptr;
 };
 
 HttpSession::HttpSession() : state_(std::make_unique<State>()) {
-  state_->internet = InternetHandle(InternetOpenW(L"Tarvoni", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!state_->internet) return;
-  DWORD connectTimeout = kConnectTimeoutMs;
-  DWORD receiveTimeout = kReceiveTimeoutMs;
-  InternetSetOptionW(state_->internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout, sizeof connectTimeout);
-  InternetSetOptionW(state_->internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
-  InternetSetOptionW(state_->internet.get(), INTERNET_OPTION_SEND_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+  state_->internet = InternetOpenW(L"Tarvoni", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
-HttpSession::~HttpSession() = default;
+HttpSession::~HttpSession() {
+  if (state_->internet) InternetCloseHandle(state_->internet);
+}
 
-std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const HttpRequestOptions& options) {
-  if (!state_->internet) return nullptr;
-  std::wstring headers;
+std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const HttpRequestOptions& options,
+                                                std::string* error) {
+  auto fail = [error](std::string why) -> std::unique_ptr<HttpResponse> {
+    if (error) *error = std::move(why);
+    return nullptr;
+  };
+  UrlParts parts;
+  std::string current = EscapeUnsafeBytes(url);
+  if (!SplitUrl(current, &parts)) return fail("not an http(s) address");
+  if (options.deadlineMs != 0 && MonotonicMs() >= options.deadlineMs) return fail("timed out");
+  if (!state_->internet) return fail("WinINet is not available");
+  auto watchdog = std::make_unique<Watchdog>(options);
+  if (!watchdog->Start()) return fail("cannot watch the request");
+
+  std::wstring headers = L"Accept-Encoding: identity\r\n";
   for (const std::string& line : options.headers) headers += Widen(NormalizeHeaderLine(line)) + L"\r\n";
   if (options.noCache) headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
-  DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
-                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTH;
-  std::string current = EscapeUnsafeBytes(url);
+  // Nothing is read from or written to the system's cache; redirects and
+  // authentication are ours to handle, never a dialog's.
+  const DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                      INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTH;
+  DWORD connectTimeout = options.connectTimeoutMs;
+  // Silence is the watchdog's to judge.
+  DWORD receiveTimeout = 0xFFFFFFFF;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    UrlParts parts;
-    if (!SplitUrl(current, &parts)) return nullptr;
-    InternetHandle connection(InternetConnectW(state_->internet.get(), Widen(parts.host).c_str(), parts.port, nullptr,
-                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return nullptr;
+    HINTERNET connection = InternetConnectW(state_->internet, Widen(parts.host).c_str(), parts.port, nullptr,
+                                            nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     const std::string target = parts.query.empty() ? parts.path : parts.path + "?" + parts.query;
-    InternetHandle request(HttpOpenRequestW(connection.get(), L"GET", Widen(target).c_str(),
-                                            options.http10 ? L"HTTP/1.0" : nullptr, nullptr, nullptr,
-                                            flags | (parts.scheme == "https" ? INTERNET_FLAG_SECURE : 0), 0));
-    if (!request || !HttpSendRequestW(request.get(), headers.empty() ? nullptr : headers.c_str(),
-                                      static_cast<DWORD>(headers.size()), nullptr, 0)) {
-      return nullptr;
+    HINTERNET request = connection ? HttpOpenRequestW(connection, L"GET", Widen(target).c_str(),
+                                                      options.http10 ? L"HTTP/1.0" : nullptr, nullptr, nullptr,
+                                                      flags | (parts.scheme == "https" ? INTERNET_FLAG_SECURE : 0), 0)
+                                   : nullptr;
+    watchdog->Watch(connection, request);
+    if (!request) return fail(DescribeFailure(GetLastError()));
+    InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout, sizeof connectTimeout);
+    InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+    InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+    if (!watchdog->Wait([&](HINTERNET r) {
+          return HttpSendRequestW(r, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
+        })) {
+      return fail(watchdog->Reason());
     }
     std::string status;
     std::string location;
-    QueryHeader(request.get(), HTTP_QUERY_STATUS_CODE, &status);
+    QueryHeader(request, HTTP_QUERY_STATUS_CODE, &status);
     const int code = std::atoi(status.c_str());
-    if (code < 300 || code >= 400 || !QueryHeader(request.get(), HTTP_QUERY_LOCATION, &location) ||
-        Trim(location).empty()) {
-      return std::make_unique<WinInetResponse>(std::move(connection), std::move(request));
+    if (code >= 300 && code < 400 && QueryHeader(request, HTTP_QUERY_LOCATION, &location) &&
+        !Trim(location).empty()) {
+      current = EscapeUnsafeBytes(Resolve(current, std::string(Trim(location))));
+      if (!SplitUrl(current, &parts)) return fail("redirect to a non-http address");
+      continue;
     }
-    current = EscapeUnsafeBytes(Resolve(current, std::string(Trim(location))));
+    std::string encoding;
+    if (QueryHeader(request, HTTP_QUERY_CONTENT_ENCODING, &encoding) && !Trim(encoding).empty() &&
+        !EqualsIgnoringCase(Trim(encoding), "identity")) {
+      return fail("unasked Content-Encoding \"" + std::string(Trim(encoding)) + "\"");
+    }
+    return std::make_unique<WinInetResponse>(std::move(watchdog));
   }
-  return nullptr;
+  return fail("too many redirects");
 }
 
 }  // namespace platform

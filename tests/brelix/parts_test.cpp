@@ -3,8 +3,10 @@
 // block inside it; and the tags at both ends of a stream, in every format.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <tuple>
 #include <vector>
@@ -37,6 +39,9 @@ TEST(FileStream, ReadsOfMoreThanOneBufferAreRefusedAndPastTheEndZeroFilled) {
 TEST(FileStream, ReadOnlyFileCanBeInspected) {
   BytesFile file(Frames(Header("FFFB9064"), 417, 4));
   ASSERT_EQ(chmod(file.Path().c_str(), 0444), 0);
+#ifdef _WIN32
+  EXPECT_TRUE(CMPAFileInfo::Create(file.Path().c_str(), true));
+#else
   const std::string folder = file.Path().substr(0, file.Path().rfind('/'));
   ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
   // Root may write any file, so the check runs as an unprivileged user.
@@ -50,6 +55,7 @@ TEST(FileStream, ReadOnlyFileCanBeInspected) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 CMPAHeader Parsed(const char* hex, bool* accepted = nullptr) {

@@ -1,17 +1,20 @@
 // libbrelix.so as a program loads it (the eight exports and their
 // lifecycle), and brelix-info run as a user runs it, over a file and a URL.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "brelix/brelix.h"
 #include "bytes_file.h"
 #include "fixture_writers.h"
 #include "platform/dynlib.h"
 #include "platform/file.h"
+#include "platform/sync.h"
 #include "support/http_test_server.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace brelixtest {
@@ -61,6 +64,8 @@ TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
   server.Serve("/ok.mp3", audio);
   server.Serve("/unsized.mp3", audio);
   server.Inject("/unsized.mp3", testsupport::Fault::kCloseDelimited);
+  server.Serve("/gzip.mp3", audio);
+  server.Inject("/gzip.mp3", testsupport::Fault::kGzip);
   auto closed = std::make_unique<testsupport::TestHttpServer>();
   const std::string refused = closed->Url("/gone.mp3");
   closed.reset();
@@ -68,6 +73,7 @@ TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
   const std::tuple<std::string, const char*, size_t> cases[] = {
       {server.Url("/missing.mp3"), "TIP: InitStream___HttpSendRequest Error\n", 3},
       {server.Url("/unsized.mp3"), "TIP: InitStream___HttpQueryInfo Error\n", 1},
+      {server.Url("/gzip.mp3"), "TIP: InitStream___HttpSendRequest Error\n", 3},  // never asked for
       {refused, "TIP: InitStream___HttpSendRequest Error\n", 0},
       {"ftp://127.0.0.1/ok.mp3", "TIP: InitStream___InternetConnect Error\n", 0},
       {"http://", "TIP: InitStream___InternetConnect Error\n", 0}};
@@ -96,10 +102,8 @@ TEST(Exports, LoadingAndUnloadingPerTrackLeaksNothing) {
 
 // brelix-info run with `arguments`: its exit status, output and errors.
 struct ToolRun {
-  ToolRun(const testsupport::TempDir& dir, const std::string& arguments) {
-    const int raw =
-        std::system((BRELIX_INFO " " + arguments + " >" + dir.Path("out") + " 2>" + dir.Path("err")).c_str());
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  ToolRun(const testsupport::TempDir& dir, const std::vector<std::string>& arguments) {
+    status = testsupport::RunProgram(BRELIX_INFO, arguments, dir.Path("out"), dir.Path("err"));
     platform::ReadWholeFile(dir.Path("out"), &out);
     platform::ReadWholeFile(dir.Path("err"), &err);
   }
@@ -112,7 +116,13 @@ TEST(BrelixInfo, JsonFiguresOverAFileAndAUrl) {
   Put(audio, 36, Xing({.flags = 0x0F, .frames = 1000, .bytes = 2000000, .quality = 57}) + Lame("3.99", 'r', 0x24));
   const std::string bytes = Id3v2(3, 4086, false) + audio + Id3v1(1);
   testsupport::TempDir dir;
-  const std::string path = dir.Write("track \"one\".mp3", bytes);
+#ifdef _WIN32
+  // A Windows file name cannot hold a double quote.
+  const std::string name = "track 'one'.mp3", jsonName = name;
+#else
+  const std::string name = "track \"one\".mp3", jsonName = "track \\\"one\\\".mp3";
+#endif
+  const std::string path = dir.Write(name, bytes);
   testsupport::TestHttpServer server;
   server.Serve("/track.mp3", bytes);
   const std::string figures =
@@ -124,9 +134,9 @@ TEST(BrelixInfo, JsonFiguresOverAFileAndAUrl) {
       "\"offset\":4132,\"frames\":1000,\"bytes\":2000000,\"quality\":57,\"table_size\":100,\"lame\":"
       "{\"encoder\":\"LAME3.99r\",\"version\":3.99,\"vbr_method\":\"VBR2\",\"revision\":2,\"lowpass\":19500,"
       "\"bitrate\":128}}}\n";
-  const ToolRun run(dir, "--json '" + path + "' " + server.Url("/track.mp3"));
+  const ToolRun run(dir, {"--json", path, server.Url("/track.mp3")});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "{\"location\":\"" + dir.Folder() + "/track \\\"one\\\".mp3\"," + figures + "{\"location\":\"" +
+  EXPECT_EQ(run.out, "{\"location\":\"" + dir.Folder() + "/" + jsonName + "\"," + figures + "{\"location\":\"" +
                          server.Url("/track.mp3") + "\"," + figures);
 }
 
@@ -134,12 +144,53 @@ TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   testsupport::TempDir dir;
   const std::string text = dir.Write("notes.txt", "no audio here");
   const std::string good = dir.Write("good.mp3", Frames(Header("FFFB9064"), 417, 3));
-  const ToolRun run(dir, good + " " + text + " " + dir.Path("missing.mp3"));
+  const ToolRun run(dir, {good, text, dir.Path("missing.mp3")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " + dir.Path("missing.mp3") +
                          ": cannot open\n");
   EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
-  EXPECT_EQ(ToolRun(dir, "").status, 2);
+  EXPECT_EQ(ToolRun(dir, {}).status, 2);
+}
+
+// A server that never answers, stalls every response after 5 KB or drips 3
+// bytes a second cannot hold an inspection: InitTagObject and brelix-info
+// give up within 10 s, retries included. The cases wait side by side.
+TEST(BoundedWaits, HungStalledOrDrippingServerIsGivenUpWithinTenSeconds) {
+  using testsupport::Fault;
+  testsupport::TestHttpServer server;
+  const std::tuple<const char*, Fault, size_t> faults[] = {
+      {"/hung.mp3", Fault::kStallHeaders, 0}, {"/stalled.mp3", Fault::kStall, 5 * 1024}, {"/drip.mp3", Fault::kTrickle, 3}};
+  for (const auto& [path, fault, amount] : faults) {
+    server.Serve(path, Frames(Header("FFFB9064"), 417, 100));
+    server.Inject(path, fault, amount);
+  }
+  Brelix brelix;
+  ASSERT_TRUE(brelix.library);
+  struct Outcome {
+    std::string what;
+    int status = -1;
+    uint64_t ms = 0;
+  };
+  std::vector<Outcome> outcomes(std::size(faults) + 1);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < std::size(faults); ++i) {
+    threads.emplace_back([&, i] {
+      const testsupport::TempDir dir;
+      const uint64_t start = platform::MonotonicMs();
+      const ToolRun run(dir, {server.Url(std::get<0>(faults[i]))});
+      outcomes[i] = {"brelix-info " + run.err, run.status, platform::MonotonicMs() - start};
+    });
+  }
+  threads.emplace_back([&] {
+    const uint64_t start = platform::MonotonicMs();
+    const bool inspected = brelix.init(server.Url("/hung.mp3").c_str(), false);
+    outcomes.back() = {"InitTagObject", inspected ? 0 : 1, platform::MonotonicMs() - start};
+  });
+  for (std::thread& thread : threads) thread.join();
+  for (const Outcome& outcome : outcomes) {
+    EXPECT_EQ(outcome.status, 1) << outcome.what;
+    EXPECT_LT(outcome.ms, 10000u) << outcome.what;
+  }
 }
 
 }  // namespace

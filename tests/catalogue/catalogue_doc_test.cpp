@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <filesystem>
@@ -178,6 +180,14 @@ TEST_F(CatalogueDocTest, NoMatchingTrackOrAWriteFailingMidwayLeavesTheOldFileWho
 TEST_F(CatalogueDocTest, ReadOnlyCatalogueLoadsAndASaveThatCannotBeWrittenChangesNothing) {
   Load(kCatalogue);
   ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+#ifdef _WIN32
+  // Windows refuses to replace a read-only file, whoever asks.
+  CCatalogueDoc document;
+  ASSERT_TRUE(document.LoadFile(path_, true));
+  EXPECT_EQ(document.SetTrackTime("中文舞曲", "爱情买卖", 61), kNotSaved);
+  EXPECT_EQ(TimesOf(document, "中文舞曲").at(0), "01:01");
+  chmod(path_.c_str(), 0644);
+#else
   ASSERT_EQ(chmod(folder_.Folder().c_str(), 0555), 0);
   // Root may write anything: the check runs as an unprivileged user then.
   const pid_t child = fork();
@@ -193,6 +203,7 @@ TEST_F(CatalogueDocTest, ReadOnlyCatalogueLoadsAndASaveThatCannotBeWrittenChange
   ASSERT_EQ(waitpid(child, &status, 0), child);
   chmod(folder_.Folder().c_str(), 0700);
   EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "10: privileges, 11: load, 12: save, 13: document";
+#endif
   EXPECT_EQ(ReadCatalogue(path_), kCatalogue);
 }
 

@@ -1,6 +1,5 @@
 // tarvoni-catalogue as its users run it: output, files and exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "catalogue_fixture.h"
 #include "platform/file.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace cataloguetest {
@@ -16,14 +16,13 @@ namespace {
 
 class CatalogueToolTest : public ::testing::Test {
  protected:
-  // Runs the tool with `arguments` (none holding a single quote): its exit
-  // status and output; its errors go nowhere.
+  // Runs the tool with `arguments`: its exit status and output.
   std::pair<int, std::string> Tool(const std::vector<std::string>& arguments) const {
-    std::string command = "'" TARVONI_CATALOGUE_TOOL "'", output;
-    for (const std::string& argument : arguments) command += " '" + argument + "'";
-    const int status = std::system((command + " >'" + folder_.Path("output") + "' 2>/dev/null").c_str());
+    std::string output;
+    const int status =
+        testsupport::RunProgram(TARVONI_CATALOGUE_TOOL, arguments, folder_.Path("output"), folder_.Path("errors"));
     platform::ReadWholeFile(folder_.Path("output"), &output);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    return {status, output};
   }
 
   testsupport::TempDir folder_;

@@ -15,7 +15,7 @@ TempDir::TempDir() {
   std::random_device random;
   for (int attempt = 0; attempt < 100 && folder_.empty() && !error; ++attempt) {
     const std::filesystem::path folder = base / ("tarvoni-test-" + std::to_string(random()));
-    if (std::filesystem::create_directory(folder, error)) folder_ = folder.string();
+    if (std::filesystem::create_directory(folder, error)) folder_ = folder.generic_string();
   }
   if (folder_.empty()) ADD_FAILURE() << "cannot create a temporary folder";
 }

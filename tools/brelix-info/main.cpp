@@ -12,6 +12,7 @@
 
 #include "lame_tag.h"
 #include "mpa_file_info.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -172,17 +173,18 @@ int Usage() {
 int main(int argc, char** argv) {
   bool json = false;
   std::vector<const char*> locations;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) {
+  const std::vector<std::string> arguments = platform::StartConsoleProgram(argc, argv);
+  for (const std::string& argument : arguments) {
+    if (argument == "--json") {
       json = true;
-    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+    } else if (argument == "--help" || argument == "-h") {
       Usage();
       return 0;
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      std::fprintf(stderr, "brelix-info: unknown option %s\n", argv[i]);
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      std::fprintf(stderr, "brelix-info: unknown option %s\n", argument.c_str());
       return Usage();
     } else {
-      locations.push_back(argv[i]);
+      locations.push_back(argument.c_str());
     }
   }
   if (locations.empty()) return Usage();

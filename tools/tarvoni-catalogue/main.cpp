@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_doc.h"
+#include "platform/console.h"
 #include "platform/file.h"
 
 namespace {
@@ -144,7 +145,7 @@ int SetTime(const std::string& path, const std::string& category, const std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = platform::StartConsoleProgram(argc, argv);
   if (args.empty()) return Usage();
   const std::string& command = args[0];
   if (command == "unpack" && args.size() == 2) return Unpack(args[1]);
