@@ -50,6 +50,20 @@ std::string FolderOf(const std::string& path) {
 
 DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()); }
 
+// Windows cannot rename over a file that is open, even for a moment (a
+// reader loading it): such a replacement is tried again for a while.
+bool MoveOver(const std::wstring& source, const std::wstring& target) {
+  constexpr int kAttempts = 200;
+  constexpr DWORD kPauseMs = 10;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
+    Sleep(kPauseMs);
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<File> File::Open(const std::string& path, const FileOpenOptions& options) {
@@ -131,9 +145,7 @@ bool ReplaceFileContents(const std::string& target, const std::string& contents)
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = WriteAll(file, contents.data(), contents.size(), replaceWriteLimit.load()) && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  if (ok && MoveFileExW(temporary.c_str(), Widen(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
+  if (ok && MoveOver(temporary, Widen(target))) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }

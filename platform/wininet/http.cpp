@@ -3,14 +3,21 @@
 // system's cache; the proxy is the system's preconfigured one.
 #include "platform/http.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/sync.h"
 #include "std/http_text.h"
@@ -26,20 +33,23 @@ constexpr DWORD kWatchMs = 50;
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // What a WinINet failure means, in the words the seam promises. WinINet
-// does not tell a refused connection from an unreachable host.
+// does not always tell a refused connection from an unreachable host, and
+// some versions pass the socket's own error through.
 std::string DescribeFailure(DWORD code) {
   switch (code) {
     case ERROR_INTERNET_NAME_NOT_RESOLVED: return "cannot resolve host";
+    case WSAECONNREFUSED: return "connection refused";
     case ERROR_INTERNET_CANNOT_CONNECT: return "cannot connect";
-    case ERROR_INTERNET_TIMEOUT: return "timed out";
-    case ERROR_INTERNET_CONNECTION_RESET: return "connection reset";
-    case ERROR_INTERNET_CONNECTION_ABORTED: return "connection broken";
+    case ERROR_INTERNET_TIMEOUT:
+    case WSAETIMEDOUT: return "timed out";
+    case ERROR_INTERNET_CONNECTION_RESET:
+    case WSAECONNRESET: return "connection reset";
     case ERROR_HTTP_INVALID_SERVER_RESPONSE: return "malformed reply";
     case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return "secure connection failed";
     case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
     case ERROR_INTERNET_SEC_CERT_DATE_INVALID: return "server certificate not trusted";
-    default: return "connection broken (WinINet error " + std::to_string(code) + ")";
+    default: return "connection broken";
   }
 }
 
@@ -71,114 +81,177 @@ std::string Resolve(const std::string& base, const std::string& location) {
   return Narrow(combined);
 }
 
-// Ends the network waits of one exchange that must not go on: it checks the
-// cancel flag, the deadline and the silence every 50 ms from a timer thread
-// and closes the exchange's handles, which makes WinINet's blocking call
-// return at once. The reason stays for the caller to report.
-class Watchdog {
+// One exchange's WinINet calls, made on a thread of its own. WinINet's
+// blocking calls cannot be interrupted everywhere, so the caller waits for
+// each call with an eye on its cancel flag, deadline and silence, and stops
+// waiting the moment one of them ends the exchange; the call then finishes
+// in the background on state the worker owns (its handles and buffer), and
+// the worker closes the handles and ends.
+class Worker {
  public:
-  explicit Watchdog(const HttpRequestOptions& options)
-      : cancel_(options.cancel), deadlineMs_(options.deadlineMs), stallTimeoutMs_(options.stallTimeoutMs) {}
-  ~Watchdog() {
-    if (timer_) DeleteTimerQueueTimer(nullptr, timer_, INVALID_HANDLE_VALUE);
-    Close();
-  }
-  Watchdog(const Watchdog&) = delete;
-  Watchdog& operator=(const Watchdog&) = delete;
+  using Call = std::function<BOOL(Worker&)>;
 
-  bool Start() {
-    return CreateTimerQueueTimer(&timer_, nullptr, &Watchdog::Tick, this, kWatchMs, kWatchMs,
-                                 WT_EXECUTEDEFAULT);
+  // The thread keeps the module that holds this code loaded until it ends:
+  // an abandoned call may outlive the unloading of the library (Brelix).
+  static std::shared_ptr<Worker> Start() {
+    auto start = std::make_unique<ThreadStart>();
+    start->worker = std::make_shared<Worker>();
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&Worker::ThreadMain),
+                            &start->module)) {
+      return nullptr;
+    }
+    std::shared_ptr<Worker> worker = start->worker;
+    const HMODULE module = start->module;
+    HANDLE thread = CreateThread(nullptr, 0, &Worker::ThreadMain, start.get(), 0, nullptr);
+    if (!thread) {
+      FreeLibrary(module);
+      return nullptr;
+    }
+    start.release();
+    CloseHandle(thread);
+    return worker;
   }
+  ~Worker() { CloseHandles(); }
 
   // Takes over the handles of the next hop, closing the previous ones.
-  void Watch(HINTERNET connection, HINTERNET request) {
-    std::lock_guard lock(mutex_);
-    CloseLocked();
+  // Only while no call runs.
+  void Use(HINTERNET connection, HINTERNET request) {
+    CloseHandles();
     connection_ = connection;
     request_ = request;
   }
 
-  HINTERNET Request() {
-    std::lock_guard lock(mutex_);
-    return request_;
-  }
+  HINTERNET Request() const { return request_; }
+  std::vector<char>& Buffer() { return buffer_; }
 
-  // Runs `call`, which waits on the network, under watch. False when it
-  // failed; Reason() then says why.
-  template <typename Call>
-  bool Wait(Call call) {
-    {
-      std::lock_guard lock(mutex_);
-      if (!reason_.empty()) return false;
-      waitStartMs_ = MonotonicMs();
-      waiting_ = true;
+  // Runs `call` on the worker and waits for it while `keepWaiting` says so.
+  // False when the call failed (`*error` its error) or the wait was given up
+  // (`*error` 0): the worker is then abandoned and must not be used again.
+  template <typename KeepWaiting>
+  bool Run(Call call, KeepWaiting keepWaiting, DWORD* error) {
+    std::unique_lock lock(mutex_);
+    call_ = std::move(call);
+    finished_ = false;
+    changed_.notify_all();
+    while (!changed_.wait_for(lock, std::chrono::milliseconds(kWatchMs), [this] { return finished_; })) {
+      if (!keepWaiting()) {
+        *error = 0;
+        return false;
+      }
     }
-    CheckNow();
-    const bool ok = call(Request());
-    const DWORD failure = ok ? 0 : GetLastError();
-    std::lock_guard lock(mutex_);
-    waiting_ = false;
-    if (!ok && reason_.empty()) reason_ = DescribeFailure(failure);
-    return ok && reason_.empty();
+    *error = lastError_;
+    return succeeded_;
   }
 
-  void Fail(std::string reason) {
+  // Lets the worker end once its current call returns.
+  void Stop() {
     std::lock_guard lock(mutex_);
-    if (reason_.empty()) reason_ = std::move(reason);
-  }
-
-  std::string Reason() {
-    std::lock_guard lock(mutex_);
-    return reason_;
+    stopping_ = true;
+    changed_.notify_all();
   }
 
  private:
-  static void CALLBACK Tick(void* self, BOOLEAN) { static_cast<Watchdog*>(self)->CheckNow(); }
+  struct ThreadStart {
+    std::shared_ptr<Worker> worker;
+    HMODULE module = nullptr;
+  };
 
-  void CheckNow() {
-    std::lock_guard lock(mutex_);
-    if (!waiting_ || !reason_.empty()) return;
+  static DWORD WINAPI ThreadMain(void* parameter) {
+    HMODULE module = nullptr;
+    {
+      std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+      module = start->module;
+      start->worker->Loop();
+    }
+    FreeLibraryAndExitThread(module, 0);
+  }
+
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || call_; });
+      if (!call_) return;
+      Call call = std::move(call_);
+      call_ = nullptr;
+      lock.unlock();
+      const BOOL ok = call(*this);
+      const DWORD error = ok ? 0 : GetLastError();
+      lock.lock();
+      succeeded_ = ok;
+      lastError_ = error;
+      finished_ = true;
+      changed_.notify_all();
+    }
+  }
+
+  void CloseHandles() {
+    if (request_) InternetCloseHandle(request_);
+    if (connection_) InternetCloseHandle(connection_);
+    request_ = connection_ = nullptr;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Call call_;
+  bool finished_ = false;
+  bool succeeded_ = false;
+  DWORD lastError_ = 0;
+  bool stopping_ = false;
+  HINTERNET connection_ = nullptr;
+  HINTERNET request_ = nullptr;
+  std::vector<char> buffer_;
+};
+
+// The limits of one exchange, and why it ended.
+class Watch {
+ public:
+  explicit Watch(const HttpRequestOptions& options)
+      : cancel_(options.cancel), deadlineMs_(options.deadlineMs), stallTimeoutMs_(options.stallTimeoutMs) {}
+
+  // Runs `call` on `worker`; false when it failed or a limit ended the wait,
+  // and Reason() says why.
+  bool Run(Worker& worker, Worker::Call call) {
+    if (!reason_.empty()) return false;
+    const uint64_t start = MonotonicMs();
+    DWORD error = 0;
+    if (worker.Run(std::move(call), [&] { return KeepWaiting(start); }, &error)) return true;
+    if (reason_.empty()) reason_ = DescribeFailure(error);
+    return false;
+  }
+
+  void Fail(std::string reason) {
+    if (reason_.empty()) reason_ = std::move(reason);
+  }
+  const std::string& Reason() const { return reason_; }
+  bool Ended() const { return !reason_.empty(); }
+
+ private:
+  bool KeepWaiting(uint64_t start) {
     const uint64_t now = MonotonicMs();
     if (cancel_ && cancel_->load()) {
       reason_ = "cancelled";
-    } else if ((deadlineMs_ != 0 && now >= deadlineMs_) ||
-               (stallTimeoutMs_ != 0 && now - waitStartMs_ >= stallTimeoutMs_)) {
+    } else if ((deadlineMs_ != 0 && now >= deadlineMs_) || (stallTimeoutMs_ != 0 && now - start >= stallTimeoutMs_)) {
       reason_ = "timed out";
-    } else {
-      return;
     }
-    CloseLocked();
-  }
-
-  void Close() {
-    std::lock_guard lock(mutex_);
-    CloseLocked();
-  }
-
-  void CloseLocked() {
-    if (request_) InternetCloseHandle(request_);
-    if (connection_) InternetCloseHandle(connection_);
-    request_ = nullptr;
-    connection_ = nullptr;
+    return reason_.empty();
   }
 
   const std::atomic<bool>* cancel_;
   const uint64_t deadlineMs_;
   const uint32_t stallTimeoutMs_;
-  HANDLE timer_ = nullptr;
-  std::mutex mutex_;
-  HINTERNET connection_ = nullptr;
-  HINTERNET request_ = nullptr;
-  bool waiting_ = false;
-  uint64_t waitStartMs_ = 0;
   std::string reason_;
+};
+
+// Hands a worker back: abandoned or not, it ends on its own.
+struct WorkerRelease {
+  void operator()(Worker* worker) const { worker->Stop(); }
 };
 
 class WinInetResponse final : public HttpResponse {
  public:
-  explicit WinInetResponse(std::unique_ptr<Watchdog> watchdog) : watchdog_(std::move(watchdog)) {
-    HINTERNET request = watchdog_->Request();
+  WinInetResponse(std::shared_ptr<Worker> worker, Watch watch)
+      : worker_(std::move(worker)), holder_(worker_.get()), watch_(std::move(watch)) {
+    HINTERNET request = worker_->Request();
     QueryHeader(request, HTTP_QUERY_STATUS_CODE, &status_);
     std::string value;
     if (QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH, &value)) contentLength_ = std::string(Trim(value));
@@ -197,35 +270,49 @@ class WinInetResponse final : public HttpResponse {
     return contentRange_ && ParseContentRangeFirst(*contentRange_, first);
   }
 
-  std::string Error() const override { return watchdog_->Reason(); }
+  std::string Error() const override { return watch_.Reason(); }
 
-  // Asks how much is there first, so that a read returns what has arrived
-  // instead of waiting for a full buffer.
+  // Reads what has arrived (up to `capacity`) instead of waiting for a full
+  // buffer, as WinINet's read would.
   bool Read(void* buffer, size_t capacity, size_t* got) override {
     *got = 0;
-    DWORD available = 0;
-    if (!watchdog_->Wait([&](HINTERNET r) { return InternetQueryDataAvailable(r, &available, 0, 0); })) {
-      return false;
-    }
-    if (available == 0) {
+    if (watch_.Ended()) return false;
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(capacity, kMaxRead));
+    DWORD read = 0;
+    const bool ok = watch_.Run(*worker_, [wanted](Worker& w) {
+      DWORD available = 0;
+      if (!InternetQueryDataAvailable(w.Request(), &available, 0, 0)) return FALSE;
+      w.Buffer().resize(std::min(wanted, available));
+      DWORD step = 0;
+      if (available > 0 && !InternetReadFile(w.Request(), w.Buffer().data(), static_cast<DWORD>(w.Buffer().size()), &step)) {
+        return FALSE;
+      }
+      w.Buffer().resize(step);
+      return TRUE;
+    });
+    if (!ok) return false;
+    read = static_cast<DWORD>(worker_->Buffer().size());
+    if (read == 0) {
       // A connection closed before the announced length is a body cut
       // short, not its end.
       if (contentLength_ && received_ < std::strtoull(contentLength_->c_str(), nullptr, 10)) {
-        watchdog_->Fail("connection closed early");
+        watch_.Fail("connection closed early");
         return false;
       }
       return true;
     }
-    DWORD read = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(capacity, available));
-    if (!watchdog_->Wait([&](HINTERNET r) { return InternetReadFile(r, buffer, wanted, &read); })) return false;
+    std::memcpy(buffer, worker_->Buffer().data(), read);
     *got = read;
     received_ += read;
     return true;
   }
 
  private:
-  std::unique_ptr<Watchdog> watchdog_;
+  static constexpr size_t kMaxRead = 64 * 1024;
+
+  std::shared_ptr<Worker> worker_;
+  std::unique_ptr<Worker, WorkerRelease> holder_;
+  Watch watch_;
   std::string status_;
   std::optional<std::string> contentLength_;
   std::optional<std::string> contentRange_;
@@ -292,19 +379,22 @@ std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const Ht
   if (!SplitUrl(current, &parts)) return fail("not an http(s) address");
   if (options.deadlineMs != 0 && MonotonicMs() >= options.deadlineMs) return fail("timed out");
   if (!state_->internet) return fail("WinINet is not available");
-  auto watchdog = std::make_unique<Watchdog>(options);
-  if (!watchdog->Start()) return fail("cannot watch the request");
+  std::shared_ptr<Worker> worker = Worker::Start();
+  if (!worker) return fail("cannot start a thread");
+  std::unique_ptr<Worker, WorkerRelease> holder(worker.get());
+  Watch watch(options);
 
-  std::wstring headers = L"Accept-Encoding: identity\r\n";
-  for (const std::string& line : options.headers) headers += Widen(NormalizeHeaderLine(line)) + L"\r\n";
-  if (options.noCache) headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  auto headers = std::make_shared<std::wstring>(L"Accept-Encoding: identity\r\n");
+  for (const std::string& line : options.headers) *headers += Widen(NormalizeHeaderLine(line)) + L"\r\n";
+  if (options.noCache) *headers += L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   // Nothing is read from or written to the system's cache; redirects and
   // authentication are ours to handle, never a dialog's.
   const DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
                       INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTH;
   DWORD connectTimeout = options.connectTimeoutMs;
-  // Silence is the watchdog's to judge.
-  DWORD receiveTimeout = 0xFFFFFFFF;
+  // Silence is judged by the caller's watch; WinINet's own limit, a second
+  // later, only ends a call the caller has already given up on.
+  DWORD receiveTimeout = options.stallTimeoutMs != 0 ? options.stallTimeoutMs + 1000 : 0xFFFFFFFF;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
     HINTERNET connection = InternetConnectW(state_->internet, Widen(parts.host).c_str(), parts.port, nullptr,
                                             nullptr, INTERNET_SERVICE_HTTP, 0, 0);
@@ -313,15 +403,15 @@ std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const Ht
                                                       options.http10 ? L"HTTP/1.0" : nullptr, nullptr, nullptr,
                                                       flags | (parts.scheme == "https" ? INTERNET_FLAG_SECURE : 0), 0)
                                    : nullptr;
-    watchdog->Watch(connection, request);
+    worker->Use(connection, request);
     if (!request) return fail(DescribeFailure(GetLastError()));
     InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout, sizeof connectTimeout);
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
     InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
-    if (!watchdog->Wait([&](HINTERNET r) {
-          return HttpSendRequestW(r, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0);
+    if (!watch.Run(*worker, [headers](Worker& w) {
+          return HttpSendRequestW(w.Request(), headers->c_str(), static_cast<DWORD>(headers->size()), nullptr, 0);
         })) {
-      return fail(watchdog->Reason());
+      return fail(watch.Reason());
     }
     std::string status;
     std::string location;
@@ -338,7 +428,8 @@ std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const Ht
         !EqualsIgnoringCase(Trim(encoding), "identity")) {
       return fail("unasked Content-Encoding \"" + std::string(Trim(encoding)) + "\"");
     }
-    return std::make_unique<WinInetResponse>(std::move(watchdog));
+    holder.release();
+    return std::make_unique<WinInetResponse>(std::move(worker), std::move(watch));
   }
   return fail("too many redirects");
 }
