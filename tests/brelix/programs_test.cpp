@@ -1,6 +1,9 @@
 // libbrelix.so as a program loads it (the eight exports and their
 // lifecycle), and brelix-info run as a user runs it, over a file and a URL.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdlib>
 #include <thread>
@@ -13,6 +16,7 @@
 #include "platform/dynlib.h"
 #include "platform/file.h"
 #include "platform/sync.h"
+#include "platform/text.h"
 #include "support/http_test_server.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -54,6 +58,37 @@ TEST(Exports, GettersAnswerZeroWithoutACurrentObject) {
   EXPECT_TRUE(brelix.uninit());
   EXPECT_EQ(brelix.Current(), Figures{});
   EXPECT_FALSE(brelix.init(nullptr, true));
+}
+
+// The player passes file names in UTF-8; on Windows, names in the ANSI code
+// page (what a narrow Windows program has) are read too.
+TEST(Exports, ChineseFileNameOpensFromUtf8AndOnWindowsFromTheAnsiCodePage) {
+  testsupport::TempDir dir;
+  const std::string audio = Frames(Header("FFFB9064"), 417, 10);
+  const std::string utf8Path = dir.Path("夜色霓虹 舞曲.mp3");
+  ASSERT_TRUE(platform::ReplaceFileContents(utf8Path, audio));
+  Brelix brelix;
+  ASSERT_TRUE(brelix.library);
+  EXPECT_TRUE(brelix.init(utf8Path.c_str(), true));
+  EXPECT_EQ(brelix.Current().sampleRate, 44100u);
+#ifdef _WIN32
+  // A name the code page can write: Chinese under GBK, accented Latin else.
+  const std::wstring name = GetACP() == 936 ? L"\u821E\u66F2.mp3" : L"caf\u00E9.mp3";
+  char ansi[64] = {};
+  BOOL lossy = FALSE;
+  ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy), 0);
+  ASSERT_FALSE(lossy);
+  ASSERT_FALSE(platform::IsValidUtf8(ansi)) << "the test needs bytes that are not UTF-8";
+  std::wstring folder(dir.Folder().begin(), dir.Folder().end());  // the temporary folder's name is ASCII
+  HANDLE file = CreateFileW((folder + L"/" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, audio.data(), static_cast<DWORD>(audio.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_TRUE(brelix.uninit());
+  EXPECT_TRUE(brelix.init((dir.Folder() + "/" + ansi).c_str(), true));
+  EXPECT_EQ(brelix.Current().sampleRate, 44100u);
+#endif
 }
 
 TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
