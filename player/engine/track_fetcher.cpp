@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "engine/engine_threads.h"
+#include "engine/playback.h"
 #include "engine/stream_info.h"
 #include "platform/http.h"
 
@@ -21,7 +21,7 @@ class TrackFetch {
   // Runs the request to its end; the playback object is then done with.
   void Run() {
     const bool playable = Fetch();
-    if (!playable && !Stopped()) Post(kMessageFailed, 0);
+    if (!playable && !Stopped()) PostFailure(state_, failure_);
     playback_->downloadDone.store(true, std::memory_order_release);
   }
 
@@ -34,26 +34,29 @@ class TrackFetch {
     platform::HttpRequestOptions options;
     options.noCache = true;
     std::unique_ptr<platform::HttpResponse> response = session.Open(url_, options);
-    if (!response || strcasecmp(response->StatusText().c_str(), "200") != 0) return false;
+    if (!response) return Fail("cannot reach the server");
+    if (strcasecmp(response->StatusText().c_str(), "200") != 0) return Fail("HTTP status " + response->StatusText());
     if (Stopped()) return true;
-    if (!BindStreamInfo(state_, url_, &sampleRate_, &seconds_)) return false;
+    if (!BindStreamInfo(state_, url_, &sampleRate_, &seconds_)) return Fail("no MPEG audio found (or Brelix missing)");
     framesBegin_ = state_.framesBegin;
     if (Stopped()) return true;
     Post(kMessageDuration, seconds_);
 
-    const std::string cacheFolder = state_.programFolder + "cache";
-    if (!platform::DirectoryExists(cacheFolder) && !platform::CreateDirectory(cacheFolder)) return false;
+    const std::string& cacheFolder = state_.settings.cacheFolder;
+    if (!platform::DirectoryExists(cacheFolder) && !platform::CreateDirectory(cacheFolder)) {
+      return Fail("cannot make the cache folder " + cacheFolder);
+    }
     platform::FileOpenOptions create;
     create.access = platform::FileAccess::ReadWrite;
     create.disposition = platform::FileDisposition::CreateAlways;
     create.deleteOnClose = true;
     file_ = platform::File::Open(cacheFolder + "/tmp.mp3", create);
-    if (!file_) return false;
+    if (!file_) return Fail("cannot create the cache file in " + cacheFolder);
     playback_->file.store(file_);
     if (Stopped()) return true;
 
     std::string lengthText;
-    if (!response->ContentLengthText(&lengthText)) return false;
+    if (!response->ContentLengthText(&lengthText)) return Fail("the server sent no Content-Length");
     contentLength_ = std::atoi(lengthText.c_str());
     playback_->contentLength = contentLength_;
     Post(kMessageContentLength, static_cast<uint32_t>(contentLength_));
@@ -61,7 +64,7 @@ class TrackFetch {
 
     ReadBody(*response);
     // A body that ended before the start rule fired leaves nothing to play.
-    return decodeReleased_ || Stopped();
+    return decodeReleased_ || Stopped() || Fail("the body ended before any audio");
   }
 
   void ReadBody(platform::HttpResponse& response) {
@@ -94,8 +97,12 @@ class TrackFetch {
 
   bool Stopped() const { return state_.stopDownload.load(); }
 
-  void Post(uint32_t type, uint32_t value) {
-    if (state_.host) state_.host->PostEngineMessage(type, value);
+  void Post(uint32_t type, uint32_t value) { engine::Post(state_, type, value); }
+
+  // Notes why the request cannot play; always false.
+  bool Fail(const std::string& reason) {
+    failure_ = reason;
+    return false;
   }
 
   PlaybackState& state_;
@@ -107,6 +114,7 @@ class TrackFetch {
   int32_t framesBegin_ = 0;
   int32_t contentLength_ = 0;
   bool decodeReleased_ = false;
+  std::string failure_;
 };
 
 }  // namespace
@@ -121,7 +129,7 @@ void DownloadThreadProc(PlaybackState& state) {
     std::shared_ptr<const std::string> url = state.trackUrl.load();
     if (!url || url == served) continue;
     served = url;
-    auto playback = std::make_shared<CPlayback>();
+    auto playback = std::make_shared<CPlayback>(&state);
     if (std::shared_ptr<CPlayback> previous = state.playback.exchange(playback)) previous->superseded = true;
     TrackFetch(state, std::move(playback), *url).Run();
   }

