@@ -46,12 +46,13 @@ struct HttpRequestOptions {
   // Open or Read fails ("timed out") when no byte (header or body) arrived
   // for this long while it waited; 0 = no limit.
   uint32_t stallTimeoutMs = 30000;
-  // A platform::MonotonicMs() instant after which Open and Read fail ("timed
-  // out"); 0 = none. Bounds a whole exchange of several requests.
+  // A platform::MonotonicMs() instant after which Open and Read no longer
+  // wait for the network: they fail ("timed out"). 0 = none. Bounds a whole
+  // exchange of several requests.
   uint64_t deadlineMs = 0;
-  // Looked at at least every 50 ms while Open or Read waits, and when either
-  // is called; once true, the call fails with "cancelled". Must outlive the
-  // response.
+  // Looked at whenever Open or Read waits for the network, at least every
+  // 50 ms; once true, the waiting call fails ("cancelled"). Bytes already
+  // received are still handed out. Must outlive the response.
   const std::atomic<bool>* cancel = nullptr;
 };
 
