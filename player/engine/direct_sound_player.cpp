@@ -186,6 +186,11 @@ bool CDirectSoundPlayer::HasPlayedOut() const {
   return output_ == Output::kFinished;
 }
 
+bool CDirectSoundPlayer::IsSounding() const {
+  std::lock_guard lock(mutex_);
+  return output_ == Output::kPlaying;
+}
+
 void CDirectSoundPlayer::StopThread() {
   if (!thread_) return;
   quit_ = true;

@@ -65,6 +65,8 @@ class CDirectSoundPlayer {
   // mark, or when nothing more will be played (no output, or its notification
   // thread has ended). False while the output is paused before that.
   bool HasPlayedOut() const;
+  // The output is playing audio now (not starting, paused, dry or finished).
+  bool IsSounding() const;
 
   // The seconds that `segments` position events stand for; 0 before Init.
   uint32_t SegmentsToSeconds(uint32_t segments) const;
