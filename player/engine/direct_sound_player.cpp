@@ -266,11 +266,14 @@ bool CDirectSoundPlayer::Service(Events* events) {
 }
 
 void CDirectSoundPlayer::TrackCursorLocked() {
+  deviceAhead_ = 0;
   if (output_ != Output::kPlaying) return;
   uint32_t cursor = 0;
-  if (buffer_->GetCurrentPosition(&cursor, nullptr) != SoundResult::Ok) return;
+  uint32_t safe = 0;
+  if (buffer_->GetCurrentPosition(&cursor, &safe) != SoundResult::Ok) return;
   played_ += (cursor + bufferBytes_ - lastCursor_) % bufferBytes_;
   lastCursor_ = cursor;
+  deviceAhead_ = (safe + bufferBytes_ - cursor) % bufferBytes_;
 }
 
 // Stops the output where its audio ends: the cursor may have gone a little
@@ -286,9 +289,14 @@ void CDirectSoundPlayer::RunDryLocked() {
 
 bool CDirectSoundPlayer::TopUpLocked() {
   const uint64_t target = played_ + uint64_t{kLeadSegments} * segmentBytes_;
+  // The device may already have taken the silence after the audio: what
+  // comes now goes after what it took, never behind it, where it would be
+  // lost.
+  const uint64_t safe = played_ + deviceAhead_;
   while (!ringEnded_ && written_ < target) {
-    const auto offset = static_cast<uint32_t>(written_ % bufferBytes_);
-    const auto span = static_cast<uint32_t>(std::min<uint64_t>(target - written_, bufferBytes_ - offset));
+    const uint64_t at = std::max(written_, safe);
+    const auto offset = static_cast<uint32_t>(at % bufferBytes_);
+    const auto span = static_cast<uint32_t>(std::min<uint64_t>(target - at, bufferBytes_ - offset));
     void* region = nullptr;
     void* wrapped = nullptr;
     uint32_t bytes = 0;
@@ -299,7 +307,7 @@ bool CDirectSoundPlayer::TopUpLocked() {
     const bool endMarked = ring_.IsEnd();
     const uint32_t got = ring_.Read(static_cast<uint8_t*>(region), bytes, kBlockWaitMs);
     if (buffer_->Unlock(region, bytes, wrapped, wrappedBytes) != SoundResult::Ok) return false;
-    written_ += got;
+    if (got > 0) written_ = at + got;
     if (got < bytes) {
       ringEnded_ = endMarked;
       break;

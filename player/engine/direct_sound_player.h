@@ -123,6 +123,8 @@ class CDirectSoundPlayer {
   uint64_t written_ = 0;
   uint64_t played_ = 0;
   uint32_t lastCursor_ = 0;
+  // How far ahead of its cursor the device has already taken bytes.
+  uint32_t deviceAhead_ = 0;
   bool ringEnded_ = false;
   // Position events: `positionBase_` segments at `positionOrigin_` bytes heard.
   uint32_t positionBase_ = 0;
