@@ -175,7 +175,7 @@ class CurlResponse final : public HttpResponse {
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return Fail("out of memory");
     Await([this] { return headersComplete_; });
-    if (!headersComplete_ && error_.empty()) Fail("no reply");
+    if (!headersComplete_ && error_.empty()) error_ = "no reply";
     return headersComplete_;
   }
 
@@ -235,8 +235,9 @@ class CurlResponse final : public HttpResponse {
 
   bool LimitReached() {
     const uint64_t now = MonotonicMs();
-    const bool late = (deadlineMs_ != 0 && now >= deadlineMs_) || now - lastByteMs_ >= stallTimeoutMs_;
-    const char* why = cancel_ && cancel_->load() ? "cancelled" : late ? "timed out" : nullptr;
+    const bool pastDeadline = deadlineMs_ != 0 && now >= deadlineMs_;
+    const bool stalled = stallTimeoutMs_ != 0 && now - lastByteMs_ >= stallTimeoutMs_;
+    const char* why = cancel_ && cancel_->load() ? "cancelled" : pastDeadline || stalled ? "timed out" : nullptr;
     if (why) Fail(why);
     return why != nullptr;
   }

@@ -16,6 +16,9 @@ constexpr uint32_t kBlockWaitMs = 5;
 // The notification thread's longest sleep while the output sounds with
 // enough queued (notifications normally wake it every segment).
 constexpr uint32_t kPlayingWaitMs = 250;
+// How often a starting output looks whether it has enough to start: the
+// first sound, and the next track after the last, follow closely.
+constexpr uint32_t kStartPollMs = 5;
 // An output asked to sound that gets no segment of audio within this long
 // counts as run dry, so that the host shows it waits for data.
 constexpr uint64_t kStartPatienceMs = 500;
@@ -37,7 +40,7 @@ bool CDirectSoundPlayer::Init(uint32_t samplesPerSecond) {
     std::lock_guard lock(mutex_);
     output_ = Output::kIdle;
     started_ = false;
-    written_ = played_ = 0;
+    written_ = played_ = silencedTo_ = 0;
     lastCursor_ = 0;
     ringEnded_ = false;
     positionBase_ = 0;
@@ -82,6 +85,8 @@ bool CDirectSoundPlayer::Play() {
       } else if (output_ == Output::kIdle || output_ == Output::kDry) {
         output_ = Output::kStarting;
         startingSinceMs_ = platform::MonotonicMs();
+        patient_ = true;
+        announceResume_ = false;
       }
       if (ok) {
         buffer_->SetVolume(platform::kVolumeMin);
@@ -101,9 +106,11 @@ bool CDirectSoundPlayer::FreshStartLocked() {
   buffer_->Stop();
   buffer_->SetCurrentPosition(0);
   if (!WriteSilenceLocked(0, bufferBytes_)) return false;
+  silencedTo_ = bufferBytes_;
   started_ = true;
   output_ = Output::kStarting;
   startingSinceMs_ = platform::MonotonicMs();
+  patient_ = true;
   written_ = played_ = 0;
   lastCursor_ = 0;
   return true;
@@ -165,6 +172,30 @@ void CDirectSoundPlayer::SetPosition(uint32_t seconds) {
   segmentsRaised_ = 0;
 }
 
+void CDirectSoundPlayer::Flush() {
+  std::lock_guard lock(mutex_);
+  uint8_t dropped[Ring_Buffer::kBlockBytes];
+  while (ring_.Read(dropped, sizeof dropped, 0) > 0) {
+  }
+  if (!buffer_ || !started_ || output_ == Output::kFinished) return;
+  TrackCursorLocked();
+  buffer_->Stop();
+  // What the device took is heard; everything after it goes.
+  played_ += deviceAhead_;
+  written_ = played_;
+  const auto at = static_cast<uint32_t>(played_ % bufferBytes_);
+  buffer_->SetCurrentPosition(at);
+  lastCursor_ = at;
+  WriteSilenceLocked(written_, bufferBytes_);
+  silencedTo_ = written_ + bufferBytes_;
+  if (output_ == Output::kDry) announceResume_ = true;
+  if (output_ != Output::kIdle) {
+    output_ = Output::kStarting;
+    patient_ = false;
+  }
+  notifyEvent_.Set();
+}
+
 uint32_t CDirectSoundPlayer::SegmentsToSeconds(uint32_t segments) const {
   const uint32_t rate = avgBytesPerSec_;
   return rate == 0 ? 0 : static_cast<uint32_t>(uint64_t{segments} * segmentBytes_ / rate);
@@ -184,6 +215,11 @@ bool CDirectSoundPlayer::HasPlayedOut() const {
   if (!threadRunning_) return true;
   std::lock_guard lock(mutex_);
   return output_ == Output::kFinished;
+}
+
+bool CDirectSoundPlayer::IsSounding() const {
+  std::lock_guard lock(mutex_);
+  return output_ == Output::kPlaying;
 }
 
 void CDirectSoundPlayer::StopThread() {
@@ -210,11 +246,14 @@ void CDirectSoundPlayer::NotificationLoop() {
       ok = buffer_ && Service(&events);
       const bool wellFed = output_ == Output::kPlaying && written_ >= played_ + 2 * segmentBytes_;
       const bool waiting = output_ == Output::kIdle || output_ == Output::kFinished;
-      waitMs = wellFed || waiting ? kPlayingWaitMs : kPollMs;
+      // Closely while it starts and while the track's last audio plays, so
+      // that its end is known, and the next track follows, at once.
+      const bool closely = output_ == Output::kStarting || (ringEnded_ && output_ == Output::kPlaying);
+      waitMs = closely ? kStartPollMs : wellFed || waiting ? kPlayingWaitMs : kPollMs;
     }
     for (uint32_t position : events.positions) Raise(kEventPosition, position);
     if (events.ranDry) Raise(kEventRanDry, 0);
-    if (events.resumed) Raise(kEventPlaying, 0);
+    if (events.resumed) Raise(kEventPlaying, kResumedByItself);
     if (!ok) break;
   }
   threadRunning_ = false;
@@ -240,10 +279,12 @@ bool CDirectSoundPlayer::Service(Events* events) {
     if (written_ >= played_ + segment || ringEnded_) {
       if (written_ > played_) {
         StartLocked();
+        events->resumed = events->resumed || announceResume_;
+        announceResume_ = false;
       } else {
         output_ = Output::kFinished;
       }
-    } else if (platform::MonotonicMs() - startingSinceMs_ >= kStartPatienceMs) {
+    } else if (patient_ && platform::MonotonicMs() - startingSinceMs_ >= kStartPatienceMs) {
       output_ = Output::kDry;
       events->ranDry = true;
     }
@@ -261,11 +302,14 @@ bool CDirectSoundPlayer::Service(Events* events) {
 }
 
 void CDirectSoundPlayer::TrackCursorLocked() {
+  deviceAhead_ = 0;
   if (output_ != Output::kPlaying) return;
   uint32_t cursor = 0;
-  if (buffer_->GetCurrentPosition(&cursor, nullptr) != SoundResult::Ok) return;
+  uint32_t safe = 0;
+  if (buffer_->GetCurrentPosition(&cursor, &safe) != SoundResult::Ok) return;
   played_ += (cursor + bufferBytes_ - lastCursor_) % bufferBytes_;
   lastCursor_ = cursor;
+  deviceAhead_ = (safe + bufferBytes_ - cursor) % bufferBytes_;
 }
 
 // Stops the output where its audio ends: the cursor may have gone a little
@@ -281,9 +325,14 @@ void CDirectSoundPlayer::RunDryLocked() {
 
 bool CDirectSoundPlayer::TopUpLocked() {
   const uint64_t target = played_ + uint64_t{kLeadSegments} * segmentBytes_;
+  // The device may already have taken the silence after the audio: what
+  // comes now goes after what it took, never behind it, where it would be
+  // lost.
+  const uint64_t safe = played_ + deviceAhead_;
   while (!ringEnded_ && written_ < target) {
-    const auto offset = static_cast<uint32_t>(written_ % bufferBytes_);
-    const auto span = static_cast<uint32_t>(std::min<uint64_t>(target - written_, bufferBytes_ - offset));
+    const uint64_t at = std::max(written_, safe);
+    const auto offset = static_cast<uint32_t>(at % bufferBytes_);
+    const auto span = static_cast<uint32_t>(std::min<uint64_t>(target - at, bufferBytes_ - offset));
     void* region = nullptr;
     void* wrapped = nullptr;
     uint32_t bytes = 0;
@@ -294,17 +343,20 @@ bool CDirectSoundPlayer::TopUpLocked() {
     const bool endMarked = ring_.IsEnd();
     const uint32_t got = ring_.Read(static_cast<uint8_t*>(region), bytes, kBlockWaitMs);
     if (buffer_->Unlock(region, bytes, wrapped, wrappedBytes) != SoundResult::Ok) return false;
-    written_ += got;
+    if (got > 0) written_ = at + got;
     if (got < bytes) {
       ringEnded_ = endMarked;
       break;
     }
   }
-  // Whatever lies after the audio was played a lap ago: silence it, so that
-  // a late refill or the end of the track is heard as silence, never as
-  // old audio.
-  const uint64_t queued = written_ - std::min(written_, played_);
-  return WriteSilenceLocked(written_, bufferBytes_ - static_cast<uint32_t>(std::min<uint64_t>(queued, bufferBytes_)));
+  // Whatever lies after the audio up to the cursor was played a lap ago:
+  // silence it (what the cursor passed since the last time), so that a late
+  // refill or the end of the track is heard as silence, never as old audio.
+  const uint64_t from = std::max(written_, silencedTo_);
+  const uint64_t to = std::min(played_, written_) + bufferBytes_;
+  if (from >= to) return true;
+  silencedTo_ = to;
+  return WriteSilenceLocked(from, static_cast<uint32_t>(std::min<uint64_t>(to - from, bufferBytes_)));
 }
 
 bool CDirectSoundPlayer::WriteSilenceLocked(uint64_t at, uint32_t bytes) {

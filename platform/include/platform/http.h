@@ -43,15 +43,16 @@ struct HttpRequestOptions {
   bool noCache = false;
   // Connecting (name lookup included) gives up after this long.
   uint32_t connectTimeoutMs = 15000;
-  // Open or Read fails when no byte (header or body) arrived for this long
-  // while it waited.
+  // Open or Read fails ("timed out") when no byte (header or body) arrived
+  // for this long while it waited; 0 = no limit.
   uint32_t stallTimeoutMs = 30000;
-  // A platform::MonotonicMs() instant after which Open and Read fail ("timed
-  // out"); 0 = none. Bounds a whole exchange of several requests.
+  // A platform::MonotonicMs() instant after which Open and Read no longer
+  // wait for the network: they fail ("timed out"). 0 = none. Bounds a whole
+  // exchange of several requests.
   uint64_t deadlineMs = 0;
-  // Looked at at least every 50 ms while Open or Read waits, and when either
-  // is called; once true, the call fails with "cancelled". Must outlive the
-  // response.
+  // Looked at whenever Open or Read waits for the network, at least every
+  // 50 ms; once true, the waiting call fails ("cancelled"). Bytes already
+  // received are still handed out. Must outlive the response.
   const std::atomic<bool>* cancel = nullptr;
 };
 
@@ -73,8 +74,8 @@ class HttpResponse {
   // The first byte of a "Content-Range: bytes N-M/T" header (T may be "*");
   // false when the response has none or it is malformed.
   virtual bool ContentRangeFirst(uint64_t* first) const = 0;
-  // Why the last Read failed, in a few words ("connection reset", "timed
-  // out", "cancelled", ...); empty while no Read failed.
+  // Why Read failed, in a few words ("connection reset", "timed out",
+  // "cancelled", ...); empty while the transfer has not failed.
   virtual std::string Error() const = 0;
 };
 
