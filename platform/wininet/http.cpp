@@ -81,6 +81,24 @@ std::string Resolve(const std::string& base, const std::string& location) {
   return Narrow(combined);
 }
 
+// The session's WinINet handle. Closing it would close every handle made
+// from it, whose numbers WinINet then gives out again: so it stays open
+// until the session and every worker still using handles made from it are
+// gone.
+class InternetRoot {
+ public:
+  InternetRoot() : handle_(InternetOpenW(L"Tarvoni", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
+  ~InternetRoot() {
+    if (handle_) InternetCloseHandle(handle_);
+  }
+  InternetRoot(const InternetRoot&) = delete;
+  InternetRoot& operator=(const InternetRoot&) = delete;
+  HINTERNET get() const { return handle_; }
+
+ private:
+  HINTERNET handle_;
+};
+
 // One exchange's WinINet calls, made on a thread of its own. WinINet's
 // blocking calls cannot be interrupted everywhere, so the caller waits for
 // each call with an eye on its cancel flag, deadline and silence, and stops
@@ -93,9 +111,9 @@ class Worker {
 
   // The thread keeps the module that holds this code loaded until it ends:
   // an abandoned call may outlive the unloading of the library (Brelix).
-  static std::shared_ptr<Worker> Start() {
+  static std::shared_ptr<Worker> Start(std::shared_ptr<InternetRoot> root) {
     auto start = std::make_unique<ThreadStart>();
-    start->worker = std::make_shared<Worker>();
+    start->worker = std::make_shared<Worker>(std::move(root));
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&Worker::ThreadMain),
                             &start->module)) {
       return nullptr;
@@ -111,6 +129,7 @@ class Worker {
     CloseHandle(thread);
     return worker;
   }
+  explicit Worker(std::shared_ptr<InternetRoot> root) : root_(std::move(root)) {}
   ~Worker() { CloseHandles(); }
 
   // Takes over the handles of the next hop, closing the previous ones.
@@ -190,6 +209,7 @@ class Worker {
     request_ = connection_ = nullptr;
   }
 
+  const std::shared_ptr<InternetRoot> root_;
   std::mutex mutex_;
   std::condition_variable changed_;
   Call call_;
@@ -357,16 +377,12 @@ bool SplitUrl(const std::string& url, UrlParts* parts) {
 }
 
 struct HttpSession::State {
-  HINTERNET internet = nullptr;
+  std::shared_ptr<InternetRoot> internet = std::make_shared<InternetRoot>();
 };
 
-HttpSession::HttpSession() : state_(std::make_unique<State>()) {
-  state_->internet = InternetOpenW(L"Tarvoni", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-}
+HttpSession::HttpSession() : state_(std::make_unique<State>()) {}
 
-HttpSession::~HttpSession() {
-  if (state_->internet) InternetCloseHandle(state_->internet);
-}
+HttpSession::~HttpSession() = default;
 
 std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const HttpRequestOptions& options,
                                                 std::string* error) {
@@ -378,8 +394,8 @@ std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const Ht
   std::string current = EscapeUnsafeBytes(url);
   if (!SplitUrl(current, &parts)) return fail("not an http(s) address");
   if (options.deadlineMs != 0 && MonotonicMs() >= options.deadlineMs) return fail("timed out");
-  if (!state_->internet) return fail("WinINet is not available");
-  std::shared_ptr<Worker> worker = Worker::Start();
+  if (!state_->internet->get()) return fail("WinINet is not available");
+  std::shared_ptr<Worker> worker = Worker::Start(state_->internet);
   if (!worker) return fail("cannot start a thread");
   std::unique_ptr<Worker, WorkerRelease> holder(worker.get());
   Watch watch(options);
@@ -396,7 +412,7 @@ std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const Ht
   // later, only ends a call the caller has already given up on.
   DWORD receiveTimeout = options.stallTimeoutMs != 0 ? options.stallTimeoutMs + 1000 : 0xFFFFFFFF;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    HINTERNET connection = InternetConnectW(state_->internet, Widen(parts.host).c_str(), parts.port, nullptr,
+    HINTERNET connection = InternetConnectW(state_->internet->get(), Widen(parts.host).c_str(), parts.port, nullptr,
                                             nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     const std::string target = parts.query.empty() ? parts.path : parts.path + "?" + parts.query;
     HINTERNET request = connection ? HttpOpenRequestW(connection, L"GET", Widen(target).c_str(),
