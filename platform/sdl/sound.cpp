@@ -3,11 +3,11 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include "std/sound_format.h"
 
 namespace platform {
 namespace {
@@ -17,11 +17,6 @@ constexpr int32_t kUnityGain = 1 << 16;
 // play cursor moves in fine steps.
 constexpr uint16_t kDeviceFrames = 1024;
 constexpr WaveFormat kDefaultFormat{kWaveFormatPcm, 2, 44100, 176400, 4, 16};
-
-bool IsPlayableFormat(const WaveFormat& f) {
-  return f.formatTag == kWaveFormatPcm && (f.channels == 1 || f.channels == 2) && f.samplesPerSec > 0 &&
-         (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.blockAlign == f.channels * f.bitsPerSample / 8;
-}
 
 bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
   return a.channels == b.channels && a.samplesPerSec == b.samplesPerSec && a.bitsPerSample == b.bitsPerSample;
@@ -46,12 +41,6 @@ void StoreSample(uint8_t* p, uint16_t bits, int32_t value) {
 int32_t GainOf(int32_t hundredthsOfDecibel) {
   if (hundredthsOfDecibel <= kVolumeMin) return 0;
   return static_cast<int32_t>(std::lround(kUnityGain * std::pow(10.0, hundredthsOfDecibel / 2000.0)));
-}
-
-void ReportNoDeviceOnce(const char* reason) {
-  static std::atomic<bool> reported{false};
-  if (reported.exchange(true)) return;
-  std::fprintf(stderr, "sound: cannot open an output device (%s); nothing will be heard\n", reason);
 }
 
 bool InitAudioOnce() {

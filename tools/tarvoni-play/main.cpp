@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/sound.h"
 #include "platform/sync.h"
@@ -47,18 +48,18 @@ bool ParseNumber(const char* text, int* value) {
   return true;
 }
 
-bool ParseArguments(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--volume" && i + 1 < argc) {
+bool ParseArguments(const std::vector<std::string>& arguments, Options* options) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--volume" && i + 1 < arguments.size()) {
       int volume = 0;
-      if (!ParseNumber(argv[++i], &volume) || volume > 100) {
-        std::fprintf(stderr, "tarvoni-play: --volume takes 0 to 100, not \"%s\"\n", argv[i]);
+      if (!ParseNumber(arguments[++i].c_str(), &volume) || volume > 100) {
+        std::fprintf(stderr, "tarvoni-play: --volume takes 0 to 100, not \"%s\"\n", arguments[i].c_str());
         return false;
       }
       options->volume = volume;
-    } else if (argument == "--seek" && i + 1 < argc) {
-      const std::string spec = argv[++i];
+    } else if (argument == "--seek" && i + 1 < arguments.size()) {
+      const std::string& spec = arguments[++i];
       const size_t at = spec.find('@');
       int seconds = 0;
       if (at == std::string::npos || !ParseNumber(spec.substr(0, at).c_str(), &seconds) ||
@@ -208,7 +209,7 @@ class Player : public engine::EngineHost {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!ParseArguments(argc, argv, &options)) {
+  if (!ParseArguments(platform::StartConsoleProgram(argc, argv), &options)) {
     Usage();
     return 2;
   }
