@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_file.h"
 
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -38,8 +39,8 @@ std::string_view DeclaredEncoding(std::string_view text) {
   return declaration.substr(at + 1, end - at - 1);
 }
 
-bool NamesChineseCodePage(std::string_view encoding) {
-  for (std::string_view name : {"gbk", "gb2312", "gb18030", "cp936"}) {
+bool NamesOneOf(std::string_view encoding, std::initializer_list<std::string_view> names) {
+  for (std::string_view name : names) {
     if (EqualsIgnoringCase(encoding, name)) return true;
   }
   return false;
@@ -185,8 +186,14 @@ class MarkupScanner {
 
 StoredText DecodeStoredText(std::string bytes) {
   StoredText text;
-  if (!NamesChineseCodePage(DeclaredEncoding(bytes)) && platform::IsValidUtf8(bytes)) {
-    text.utf8 = bytes;
+  const std::string_view declared = DeclaredEncoding(bytes);
+  const platform::Utf8Tally tally = platform::TallyUtf8(bytes);
+  const bool utf8 = !NamesOneOf(declared, {"gbk", "gb2312", "gb18030", "cp936"}) &&
+                    (NamesOneOf(declared, {"utf-8", "utf8"}) || bytes.starts_with("\xEF\xBB\xBF") ||
+                     tally.stray == 0 || tally.multiByte > tally.stray);
+  if (utf8) {
+    text.exact = tally.stray == 0;
+    text.utf8 = text.exact ? bytes : platform::RepairUtf8(bytes);
   } else {
     text.encoding = StoredEncoding::kGb18030;
     text.exact = platform::Gb18030ToUtf8(bytes, &text.utf8);
@@ -196,11 +203,10 @@ StoredText DecodeStoredText(std::string bytes) {
 }
 
 bool EncodeText(StoredEncoding encoding, bool exact, const std::string& utf8, std::string* bytes) {
-  if (encoding == StoredEncoding::kUtf8) {
-    *bytes = utf8;
-    return true;
-  }
-  return exact && platform::Utf8ToGb18030(utf8, bytes);
+  if (!exact) return false;
+  if (encoding == StoredEncoding::kGb18030) return platform::Utf8ToGb18030(utf8, bytes);
+  *bytes = utf8;
+  return true;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -250,5 +256,14 @@ std::mutex& CatalogueFileLock() {
   static std::mutex lock;
   return lock;
 }
+
+CatalogueWriteLock::CatalogueWriteLock(const std::string& cataloguePath)
+    : fileLock_(platform::FileLock::Acquire(CatalogueLockPath(cataloguePath), kCatalogueLockTimeout, &failure_)) {
+  if (fileLock_) inProcess_ = std::unique_lock<std::mutex>(CatalogueFileLock());
+}
+
+CatalogueWriteLock::~CatalogueWriteLock() = default;
+
+std::string CatalogueLockPath(const std::string& cataloguePath) { return cataloguePath + ".lock"; }
 
 }  // namespace catalogue

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <string>
+#include <utility>
 
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_file.h"
@@ -13,11 +14,14 @@
 namespace {
 
 constexpr size_t kPieceSize = 1024;
+// How often an installation compares again when the file was replaced under it.
+constexpr int kInstallAttempts = 3;
 
-// Fetches `url` into `target` piece by piece. True only when the server
-// answered 200 and the whole body arrived and was written: an error page or
-// a transfer that broke off is never taken for the catalogue.
-bool Download(const std::string& url, platform::File* target) {
+// Fetches `url` into `target` piece by piece, and into `*body`. True only
+// when the server answered 200 and the whole body arrived and was written:
+// an error page or a transfer that broke off is never taken for the
+// catalogue.
+bool Download(const std::string& url, platform::File* target, std::string* body) {
   platform::HttpSession session;
   platform::HttpRequestOptions options;
   options.noCache = true;
@@ -30,6 +34,7 @@ bool Download(const std::string& url, platform::File* target) {
     if (!response->Read(piece, sizeof piece, &got)) return false;
     if (got == 0) return true;
     if (!target->WriteAt(offset, piece, got)) return false;
+    body->append(piece, got);
     offset += got;
   }
 }
@@ -46,17 +51,50 @@ CatalogueUpdateResult UpdateCatalogue(const CatalogueUpdateSource& source) {
   create.disposition = platform::FileDisposition::CreateAlways;
   std::unique_ptr<platform::File> target = platform::File::Open(downloadPath, create);
   if (!target) return CatalogueUpdateResult::kNoDownloadTarget;
-  bool downloaded = Download(source.updateUrl, target.get());
+  // What is installed is what arrived, not the cache file read again, which
+  // another player starting in the same folder may be downloading into.
+  std::string published;
+  bool downloaded = Download(source.updateUrl, target.get(), &published);
   target.reset();
   if (!downloaded) return CatalogueUpdateResult::kDownloadFailed;
+  return InstallCatalogue(published, source.localVersion, source.cataloguePath);
+}
 
-  CCatalogueDoc published;
-  if (!published.LoadFile(downloadPath, true) || !published.HasEndMarker()) return CatalogueUpdateResult::kNotComplete;
-  if (published.GetVersion() <= source.localVersion) return CatalogueUpdateResult::kNotNewer;
+CatalogueUpdateResult InstallCatalogue(const std::string& published, int localVersion,
+                                       const std::string& cataloguePath) {
+  CCatalogueDoc document;
+  document.LoadBytes(published, true);
+  std::string problem;
+  if (document.ParseError(&problem) || !document.HasEndMarker()) return CatalogueUpdateResult::kNotComplete;
+  const int version = document.GetVersion();
+  if (version <= localVersion) return CatalogueUpdateResult::kNotNewer;
 
-  std::lock_guard<std::mutex> lock(catalogue::CatalogueFileLock());
-  return platform::ReplaceFileFrom(source.cataloguePath, downloadPath) ? CatalogueUpdateResult::kReplaced
-                                                                        : CatalogueUpdateResult::kReplaceFailed;
+  catalogue::CatalogueWriteLock lock(cataloguePath);
+  if (!lock.Held()) {
+    return lock.Failure() == platform::FileLock::Failure::kBusy ? CatalogueUpdateResult::kLocked
+                                                                 : CatalogueUpdateResult::kReplaceFailed;
+  }
+  // Programs that replace the file without the lock are caught by the stamp:
+  // what they put there is compared again.
+  for (int attempt = 0; attempt < kInstallAttempts; ++attempt) {
+    std::string current;
+    platform::FileStamp read;
+    if (platform::ReadWholeFile(cataloguePath, &current, &read)) {
+      document.LoadBytes(std::move(current), true);
+      if (document.GetVersion() >= version) return CatalogueUpdateResult::kNotNewer;
+    } else {
+      read = platform::StampOf(cataloguePath);
+    }
+    switch (platform::ReplaceFileIfUnchanged(cataloguePath, published, read)) {
+      case platform::ReplaceResult::kReplaced:
+        return CatalogueUpdateResult::kReplaced;
+      case platform::ReplaceResult::kFailed:
+        return CatalogueUpdateResult::kReplaceFailed;
+      case platform::ReplaceResult::kChanged:
+        break;
+    }
+  }
+  return CatalogueUpdateResult::kReplaceFailed;
 }
 
 int CatalogueUpdateThread(const CatalogueUpdateSource* window) {
