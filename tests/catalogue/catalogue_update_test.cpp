@@ -195,13 +195,31 @@ class CatalogueProcessesTest : public ::testing::Test {
     return document.GetTrackAt("Mix", kTracks, &title, &src, &time) ? -1 : version;
   }
 
-  // Runs `work` in a child process; its exit status is what `work` returns.
-  static pid_t Spawn(const std::function<int()>& work) {
+  ~CatalogueProcessesTest() override {
+    for (pid_t child : children_) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
+  }
+
+  // Runs `work` in a child process whose exit status is what `work` returns.
+  // A child still running when the test ends is killed.
+  pid_t Spawn(const std::function<int()>& work) {
     const pid_t child = fork();
     if (child == 0) _exit(work());
+    if (child > 0) children_.push_back(child);
     return child;
   }
 
+  // The exit status of `child` once it has ended (256 for a signal); -1 while it runs.
+  int Ended(pid_t child) {
+    int raw = 0;
+    if (waitpid(child, &raw, WNOHANG) != child) return -1;
+    std::erase(children_, child);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 256;
+  }
+
+  std::vector<pid_t> children_;
   testsupport::TempDir folder_;
   const std::string path_ = folder_.Write("datams.dll", Scrambled(Edition(1)));
 };
@@ -228,20 +246,21 @@ TEST_F(CatalogueProcessesTest, CatalogueLockedByAnotherProgramIsLeftAsItWas) {
   EXPECT_EQ(ReadCatalogue(path_), Edition(1));
 
   kill(holder, SIGKILL);  // the lock goes with the process
-  waitpid(holder, nullptr, 0);
+  while (Ended(holder) < 0) usleep(1000);
   EXPECT_EQ(InstallCatalogue(Scrambled(Edition(2)), 1, path_), kReplaced);
   EXPECT_EQ(running.SetTrackTime("Mix", "T1", 61), TrackTimeResult::kSaved);
   EXPECT_EQ(ReadCatalogue(path_), Replaced(Edition(2), "T1.mp3\"", "T1.mp3\" time=\"01:01\""));
 }
 
 TEST_F(CatalogueProcessesTest, EveryNewerEditionSurvivesAndEverySavedTimeIsInItOrRefused) {
-  const std::string installed = folder_.Path("installed"), saved = folder_.Path("saved");
+  const std::string installed = folder_.Path("installed");
   const pid_t installer = Spawn([&] {
-    for (int version = 2; version <= kRounds + 1; ++version) {
-      if (InstallCatalogue(Scrambled(Edition(version)), version - 1, path_) != kReplaced) return version % 250 + 1;
+    int refused = 0;
+    for (int version = 2; version <= kRounds + 1 && refused == 0; ++version) {
+      if (InstallCatalogue(Scrambled(Edition(version)), version - 1, path_) != kReplaced) refused = version % 250 + 1;
       usleep(500);
     }
-    return platform::ReplaceFileContents(installed, "") ? 0 : 255;
+    return platform::ReplaceFileContents(installed, "") ? refused : 255;
   });
   // Each round saves a new time; the last round, once every edition is in,
   // saves one for every track. Its exit status counts the saves refused.
@@ -273,13 +292,9 @@ TEST_F(CatalogueProcessesTest, EveryNewerEditionSurvivesAndEverySavedTimeIsInItO
     ASSERT_GE(edition, newest) << "after " << reads << " reads";
     newest = edition;
     ++reads;
-    for (auto [child, status] : {std::pair{installer, &installerStatus}, std::pair{saver, &saverStatus}}) {
-      int raw = 0;
-      if (*status < 0 && waitpid(child, &raw, WNOHANG) == child) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 256;
-    }
+    if (installerStatus < 0) installerStatus = Ended(installer);
+    if (saverStatus < 0) saverStatus = Ended(saver);
   }
-  if (installerStatus < 0) kill(installer, SIGKILL);
-  if (saverStatus < 0) kill(saver, SIGKILL);
   ASSERT_EQ(installerStatus, 0) << "1 + the edition refused, modulo 250";
   ASSERT_LT(saverStatus, 200) << "253: a final save refused, 254: a save failed, 255: the catalogue did not load";
   EXPECT_LT(saverStatus, kRounds / 10) << "saves refused for the lock";
