@@ -171,29 +171,34 @@ bool CountElementsBefore(const TiXmlNode* parent, const TiXmlElement* target, si
 // bytes change when the in-place edit reads back as the same document;
 // otherwise the whole document is written out again, which is refused when
 // that would lose text. False when the text lacks the track or cannot be
-// stored.
+// stored. One document tree at a time: a large catalogue's is many times
+// the size of its text.
 bool EditStoredText(std::string plain, std::string_view category, std::string_view title, const std::string& time,
                     std::string* edited) {
-  catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(plain));
-  std::unique_ptr<TiXmlDocument> document = Parse(stored.utf8);
-  TiXmlElement* track = document ? FindTrack(document.get(), category, title) : nullptr;
-  if (!track) return false;
+  catalogue::StoredText stored = catalogue::DecodeStoredText(plain);
   size_t ordinal = 0;
-  CountElementsBefore(document.get(), track, &ordinal);
-  SetTime(track, time);
-  std::string expected = Print(*document);
+  std::string expected;
+  bool parsedToTheEnd = false;
+  {
+    std::unique_ptr<TiXmlDocument> document = Parse(stored.utf8);
+    TiXmlElement* track = document ? FindTrack(document.get(), category, title) : nullptr;
+    if (!track) return false;
+    CountElementsBefore(document.get(), track, &ordinal);
+    SetTime(track, time);
+    expected = Print(*document);
+    parsedToTheEnd = !document->Error();
+  }
+  std::string().swap(stored.utf8);
 
-  std::string inPlace = stored.bytes;
-  if (catalogue::SetAttributeInText(&inPlace, ordinal, "time", time)) {
-    std::unique_ptr<TiXmlDocument> reread = Parse(catalogue::DecodeStoredText(inPlace).utf8);
+  if (catalogue::SetAttributeInText(&plain, ordinal, "time", time)) {
+    std::unique_ptr<TiXmlDocument> reread = Parse(catalogue::DecodeStoredText(plain).utf8);
     if (reread && Print(*reread) == expected) {
-      *edited = std::move(inPlace);
+      *edited = std::move(plain);
       return true;
     }
   }
   // Writing out a document that did not parse to its end would drop the rest.
-  if (document->Error()) return false;
-  return catalogue::EncodeText(stored.encoding, stored.exact, expected, edited);
+  return parsedToTheEnd && catalogue::EncodeText(stored.encoding, stored.exact, expected, edited);
 }
 
 }  // namespace
@@ -212,7 +217,8 @@ bool CCatalogueDoc::LoadFile(const std::string& path, bool scrambled) {
 
 void CCatalogueDoc::LoadBytes(std::string bytes, bool scrambled) {
   if (scrambled) ScrambleBytes(bytes.data(), bytes.size(), bytes.data(), catalogue::kCatalogueKey);
-  catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(bytes));
+  catalogue::StoredText stored = catalogue::DecodeStoredText(bytes);
+  std::string().swap(bytes);  // only the text is parsed; a large catalogue's tree is many times its size
   document_ = Parse(stored.utf8);
   tooDeep_ = !document_;
   if (tooDeep_) document_ = std::make_unique<TiXmlDocument>();

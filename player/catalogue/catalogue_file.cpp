@@ -184,7 +184,7 @@ class MarkupScanner {
 
 }  // namespace
 
-StoredText DecodeStoredText(std::string bytes) {
+StoredText DecodeStoredText(std::string_view bytes) {
   StoredText text;
   const std::string_view declared = DeclaredEncoding(bytes);
   const platform::Utf8Tally tally = platform::TallyUtf8(bytes);
@@ -193,12 +193,11 @@ StoredText DecodeStoredText(std::string bytes) {
                      tally.stray == 0 || tally.multiByte > tally.stray);
   if (utf8) {
     text.exact = tally.stray == 0;
-    text.utf8 = text.exact ? bytes : platform::RepairUtf8(bytes);
+    text.utf8 = text.exact ? std::string(bytes) : platform::RepairUtf8(bytes);
   } else {
     text.encoding = StoredEncoding::kGb18030;
     text.exact = platform::Gb18030ToUtf8(bytes, &text.utf8);
   }
-  text.bytes = std::move(bytes);
   return text;
 }
 

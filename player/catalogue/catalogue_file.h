@@ -18,12 +18,11 @@ inline constexpr unsigned char kCatalogueKey = 0x5A;
 
 enum class StoredEncoding { kUtf8, kGb18030 };
 
-// A catalogue's plain (unscrambled) text as stored, and as the program reads it.
+// How the program reads a catalogue's plain (unscrambled) stored bytes.
 struct StoredText {
-  std::string bytes;
   StoredEncoding encoding = StoredEncoding::kUtf8;
-  // `utf8` converts back to `bytes` exactly; false when some stored bytes
-  // were not text in their encoding (they read as U+FFFD).
+  // `utf8` converts back to the stored bytes exactly; false when some of
+  // them were not text in their encoding (they read as U+FFFD).
   bool exact = true;
   std::string utf8;
 };
@@ -34,7 +33,7 @@ struct StoredText {
 // unless it is not UTF-8 at all: when its stray bytes outnumber its
 // well-formed multi-byte characters it is read as GB18030. Stray bytes in a
 // UTF-8 text read as U+FFFD.
-StoredText DecodeStoredText(std::string bytes);
+StoredText DecodeStoredText(std::string_view bytes);
 
 // `utf8` in `encoding`. False when it cannot be stored that way without
 // changing text: a text that was not `exact` when it was read.
