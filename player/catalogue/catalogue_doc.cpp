@@ -13,9 +13,6 @@ namespace {
 
 using catalogue::EqualsIgnoringCase;
 
-// How often a save edits the file again when it was replaced under it.
-constexpr int kSaveAttempts = 3;
-
 bool IsNamed(const TiXmlElement* element, std::string_view name) { return EqualsIgnoringCase(element->Value(), name); }
 
 // The first attribute named `name`, ignoring case; const as `element` is.
@@ -291,33 +288,27 @@ TrackTimeResult CCatalogueDoc::SetTrackTime(std::string_view category, std::stri
   SetTime(track, time);
   if (path_.empty()) return TrackTimeResult::kNotSaved;
 
-  catalogue::CatalogueWriteLock lock(path_);
-  if (!lock.Held()) {
-    return lock.Failure() == platform::FileLock::Failure::kBusy ? TrackTimeResult::kLocked
-                                                                 : TrackTimeResult::kNotSaved;
-  }
-  // Programs that replace the file without the lock are caught by the
-  // stamp: the edit is made again on what they put there.
-  for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
-    std::string plain;
-    platform::FileStamp read;
-    if (platform::ReadWholeFile(path_, &plain, &read)) {
-      if (scrambled_) ScrambleBytes(plain.data(), plain.size(), plain.data(), catalogue::kCatalogueKey);
-      if (!EditStoredText(std::move(plain), category, title, time, &plain)) return TrackTimeResult::kNotSaved;
-    } else if (platform::PathExists(path_) || !catalogue::EncodeText(encoding_, exact_, Print(*document_), &plain)) {
-      // A file that is there but cannot be read is not overwritten; one that is
-      // gone is written again from the document.
-      return TrackTimeResult::kNotSaved;
+  const catalogue::CatalogueEdit edit = [&](std::string* current, std::string* replacement) {
+    if (current) {
+      if (scrambled_) ScrambleBytes(current->data(), current->size(), current->data(), catalogue::kCatalogueKey);
+      if (!EditStoredText(std::move(*current), category, title, time, replacement)) return false;
+    } else if (platform::PathExists(path_) ||
+               !catalogue::EncodeText(encoding_, exact_, Print(*document_), replacement)) {
+      // A file that is there but cannot be read is not overwritten; one that
+      // is gone is written again from the document.
+      return false;
     }
-    if (scrambled_) ScrambleBytes(plain.data(), plain.size(), plain.data(), catalogue::kCatalogueKey);
-    switch (platform::ReplaceFileIfUnchanged(path_, plain, read)) {
-      case platform::ReplaceResult::kReplaced:
-        return TrackTimeResult::kSaved;
-      case platform::ReplaceResult::kFailed:
-        return TrackTimeResult::kNotSaved;
-      case platform::ReplaceResult::kChanged:
-        break;
-    }
+    if (scrambled_) ScrambleBytes(replacement->data(), replacement->size(), replacement->data(), catalogue::kCatalogueKey);
+    return true;
+  };
+  switch (catalogue::RewriteCatalogueFile(path_, edit)) {
+    case catalogue::RewriteResult::kReplaced:
+      return TrackTimeResult::kSaved;
+    case catalogue::RewriteResult::kLocked:
+      return TrackTimeResult::kLocked;
+    case catalogue::RewriteResult::kDeclined:
+    case catalogue::RewriteResult::kFailed:
+      break;
   }
   return TrackTimeResult::kNotSaved;
 }

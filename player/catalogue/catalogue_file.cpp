@@ -11,6 +11,9 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
+// How often a rewrite edits the file again when it was replaced under it.
+constexpr int kRewriteAttempts = 3;
+
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -264,5 +267,28 @@ CatalogueWriteLock::CatalogueWriteLock(const std::string& cataloguePath)
 CatalogueWriteLock::~CatalogueWriteLock() = default;
 
 std::string CatalogueLockPath(const std::string& cataloguePath) { return cataloguePath + ".lock"; }
+
+RewriteResult RewriteCatalogueFile(const std::string& cataloguePath, const CatalogueEdit& edit) {
+  CatalogueWriteLock lock(cataloguePath);
+  if (!lock.Held()) {
+    return lock.Failure() == platform::FileLock::Failure::kBusy ? RewriteResult::kLocked : RewriteResult::kFailed;
+  }
+  for (int attempt = 0; attempt < kRewriteAttempts; ++attempt) {
+    std::string current, replacement;
+    platform::FileStamp read;
+    const bool readable = platform::ReadWholeFile(cataloguePath, &current, &read);
+    if (!readable) read = platform::StampOf(cataloguePath);
+    if (!edit(readable ? &current : nullptr, &replacement)) return RewriteResult::kDeclined;
+    switch (platform::ReplaceFileIfUnchanged(cataloguePath, replacement, read)) {
+      case platform::ReplaceResult::kReplaced:
+        return RewriteResult::kReplaced;
+      case platform::ReplaceResult::kFailed:
+        return RewriteResult::kFailed;
+      case platform::ReplaceResult::kChanged:
+        break;
+    }
+  }
+  return RewriteResult::kFailed;
+}
 
 }  // namespace catalogue

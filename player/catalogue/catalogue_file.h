@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -90,5 +91,24 @@ class CatalogueWriteLock {
 
 // The lock file of the catalogue at `cataloguePath`: "datams.dll.lock".
 std::string CatalogueLockPath(const std::string& cataloguePath);
+
+enum class RewriteResult {
+  kReplaced,  // the file holds what the edit made of it
+  kDeclined,  // the edit declined; the file is as it was
+  kLocked,    // another program kept the lock; the file is as it was
+  kFailed,    // it could not be written, or was replaced under every try; it is as it was
+};
+
+// Makes the bytes to put in place of the file: `current` is its bytes (the
+// edit may take them), null when it cannot be read or is not there. False
+// declines.
+using CatalogueEdit = std::function<bool(std::string* current, std::string* replacement)>;
+
+// The read-edit-replace of the catalogue file at `cataloguePath`, under its
+// write lock. The replacement is whole (temporary file, then rename) and made
+// only while the file is still the one the edit was given; a program that
+// replaced it meanwhile without the lock gets the edit made again on what it
+// put there, a few times at most.
+RewriteResult RewriteCatalogueFile(const std::string& cataloguePath, const CatalogueEdit& edit);
 
 }  // namespace catalogue

@@ -14,8 +14,6 @@
 namespace {
 
 constexpr size_t kPieceSize = 1024;
-// How often an installation compares again when the file was replaced under it.
-constexpr int kInstallAttempts = 3;
 
 // Fetches `url` into `target` piece by piece, and into `*body`. True only
 // when the server answered 200 and the whole body arrived and was written:
@@ -69,30 +67,23 @@ CatalogueUpdateResult InstallCatalogue(const std::string& published, int localVe
   const int version = document.GetVersion();
   if (version <= localVersion) return CatalogueUpdateResult::kNotNewer;
 
-  catalogue::CatalogueWriteLock lock(cataloguePath);
-  if (!lock.Held()) {
-    return lock.Failure() == platform::FileLock::Failure::kBusy ? CatalogueUpdateResult::kLocked
-                                                                 : CatalogueUpdateResult::kReplaceFailed;
-  }
-  // Programs that replace the file without the lock are caught by the stamp:
-  // what they put there is compared again.
-  for (int attempt = 0; attempt < kInstallAttempts; ++attempt) {
-    std::string current;
-    platform::FileStamp read;
-    if (platform::ReadWholeFile(cataloguePath, &current, &read)) {
-      document.LoadBytes(std::move(current), true);
-      if (document.GetVersion() >= version) return CatalogueUpdateResult::kNotNewer;
-    } else {
-      read = platform::StampOf(cataloguePath);
+  const catalogue::CatalogueEdit edit = [&](std::string* current, std::string* replacement) {
+    if (current) {
+      document.LoadBytes(std::move(*current), true);
+      if (document.GetVersion() >= version) return false;
     }
-    switch (platform::ReplaceFileIfUnchanged(cataloguePath, published, read)) {
-      case platform::ReplaceResult::kReplaced:
-        return CatalogueUpdateResult::kReplaced;
-      case platform::ReplaceResult::kFailed:
-        return CatalogueUpdateResult::kReplaceFailed;
-      case platform::ReplaceResult::kChanged:
-        break;
-    }
+    *replacement = published;
+    return true;
+  };
+  switch (catalogue::RewriteCatalogueFile(cataloguePath, edit)) {
+    case catalogue::RewriteResult::kReplaced:
+      return CatalogueUpdateResult::kReplaced;
+    case catalogue::RewriteResult::kDeclined:
+      return CatalogueUpdateResult::kNotNewer;
+    case catalogue::RewriteResult::kLocked:
+      return CatalogueUpdateResult::kLocked;
+    case catalogue::RewriteResult::kFailed:
+      break;
   }
   return CatalogueUpdateResult::kReplaceFailed;
 }
