@@ -10,13 +10,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_file.h"
 #include "platform/file.h"
+#include "ratio_reporter.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -101,22 +101,6 @@ void Tab(benchmark::State& state, const std::string& path) {
   }
 }
 
-// Keeps each benchmark's time per iteration so that ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const std::string& name) const {
-    auto it = times_.find(name);
-    return it == times_.end() ? 0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,7 +116,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(name, step, path)->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  benchsupport::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double floor = reporter.Time("floor/read_and_xor");
   for (const char* step : {"load", "list", "save", "tab"}) {
