@@ -1,6 +1,5 @@
 #include "app/music_box.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -11,14 +10,9 @@
 
 namespace {
 
-// The main window, for the player event sink, which has no other way to it.
-std::atomic<CMusicBox*> g_mainWindow{nullptr};
-
 constexpr char kProgramName[] = "Tarvoni";
 
 }  // namespace
-
-CMusicBox* MainWindow() { return g_mainWindow.load(); }
 
 MusicBoxSettings DefaultMusicBoxSettings() {
   MusicBoxSettings settings;
@@ -31,11 +25,7 @@ MusicBoxSettings DefaultMusicBoxSettings() {
 
 CMusicBox::CMusicBox(MusicBoxSettings settings) : m_settings(std::move(settings)) {}
 
-CMusicBox::~CMusicBox() {
-  m_engine.reset();
-  CMusicBox* self = this;
-  g_mainWindow.compare_exchange_strong(self, nullptr);
-}
+CMusicBox::~CMusicBox() = default;
 
 LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
@@ -53,9 +43,6 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       break;
     case kEngineMessage:
       result = OnEngineMessage(wParam, lParam);
-      break;
-    case kPlayerEventMessage:
-      OnPlayerEvent(lParam);
       break;
     default:
       handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
@@ -75,7 +62,6 @@ LRESULT CMusicBox::OnCreate() {
 
 void CMusicBox::Initialise() {
   m_postTarget = m_hWnd;
-  g_mainWindow.store(this);
   FindControls();
   SetWindowText(m_hWnd, kProgramName);
   AddTrayIcon();
@@ -128,10 +114,11 @@ void CMusicBox::AddTrayIcon() {
 }
 
 void CMusicBox::StartWorkers() {
-  m_playback.programFolder = m_settings.programFolder;
-  m_playback.host = this;
-  m_playback.eventSink = PlayerEventSink;
-  m_engine = engine::EngineThreads::Start(m_playback);
+  engine::EngineSettings settings;
+  settings.programFolder = m_settings.programFolder;
+  settings.cacheFolder = m_settings.programFolder + "cache";
+  m_engine = engine::Engine::Start(*this, settings);
+  ApplyVolume();
 
   m_updateSource = std::make_shared<CatalogueUpdateSource>();
   m_updateSource->programFolder = m_settings.programFolder;

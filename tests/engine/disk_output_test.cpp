@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/direct_sound_player.h"
+#include "engine/playback.h"
 #include "engine_harness.h"
 #include "platform/file.h"
 #include "platform/sound.h"
@@ -76,6 +77,30 @@ TEST(DiskOutput, EverySampleBeforeTheEndMarkIsHeardAtItsVolumeThenOnlySilence) {
   EXPECT_TRUE(AllNear(second + kSamples, played.cend(), 0));
 }
 
+// The volume slider as a listener hears it: a full-scale-ish tone of 10000
+// comes out at these amplitudes (the slider spans 30 dB, in dB steps).
+TEST(DiskOutput, EachVolumeSliderValueIsHeardAtItsLevel) {
+  const std::vector<std::pair<int, int>> heardAt = {{100, 10000}, {90, 7079}, {75, 4216}, {50, 1778},
+                                                    {25, 749},    {10, 446},  {0, 316}};
+  RestartOutput();
+  for (const auto& [slider, amplitude] : heardAt) {
+    engine::CDirectSoundPlayer player;
+    ASSERT_TRUE(player.Init(44100));
+    player.SetVolume(engine::SliderToVolume(slider));
+    ASSERT_TRUE(player.Play());
+    PlayConstant(player, 10000, 8000);
+  }
+  const std::vector<int16_t> played = PlayedSamples();
+  auto at = played.cbegin();
+  for (const auto& [slider, amplitude] : heardAt) {
+    SCOPED_TRACE(slider);
+    at = std::find_if(at, played.cend(), [](int16_t s) { return s != 0; });
+    ASSERT_GE(played.cend() - at, 2 * 8000);
+    EXPECT_TRUE(AllNear(at, at + 2 * 8000, amplitude, 1));
+    at += 2 * 8000;
+  }
+}
+
 constexpr ptrdiff_t kFrameSamples = 1152 * 2;
 
 // Where `expected` begins in `played`, found by a stretch of music a few
@@ -101,7 +126,7 @@ TEST(DiskOutput, StreamedTrackMatchesAWholeDecodeToItsLastFrame) {
       EngineHarness harness;
       harness.Request(server.Url(path));
       ASSERT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 0; }));
-      EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u);
+      EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 0u);
     }
     const std::vector<int16_t> played = PlayedSamples();
     // The whole file through the same decoder at once: what streaming it
