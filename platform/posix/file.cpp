@@ -88,13 +88,15 @@ ReplaceResult Replace(const std::string& target, const std::string& contents, co
 
 std::unique_ptr<File> File::Open(const std::string& path, const FileOpenOptions& options) {
   // Non-blocking only for the open itself: a FIFO without a writer would
-  // otherwise hold it forever. Only regular files are taken.
+  // otherwise hold it forever.
   int flags = O_CLOEXEC | O_NONBLOCK | (options.access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY);
-  if (options.disposition == FileDisposition::CreateAlways) flags |= O_CREAT | O_TRUNC;
+  const bool create = options.disposition == FileDisposition::CreateAlways;
+  if (create) flags |= O_CREAT | O_TRUNC;
   int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  const bool taken = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) && (create || S_ISREG(info.st_mode));
+  if (!taken || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return nullptr;
   }

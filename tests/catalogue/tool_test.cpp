@@ -100,8 +100,10 @@ TEST_F(CatalogueToolTest, WritesWaitForTheLockAndGiveUpLeavingTheFileAsItWas) {
 
 TEST_F(CatalogueToolTest, SetTimeDoesWhatThePlayerDoesAndFailuresExitWith1OrWith2ForBadArguments) {
   const std::string notXml = folder_.Write("plain.xml", kCatalogue);  // not scrambled: unreadable as a catalogue
+  const std::string overflow = folder_.Write("overflow.dll", Scrambled(OneTrackCatalogue("99999999999999999999")));
   const std::pair<std::vector<std::string>, int> runs[] = {
       {{"ls", folder_.Path("missing.dll")}, 1},
+      {{"ls", overflow}, 1},  // a version beyond an int is not read as the largest one
       {{"unpack", notXml}, 1},
       {{"ls", notXml}, 1},
       {{"pack", path_, folder_.Path("out.dll")}, 1},  // scrambled bytes are not XML

@@ -44,7 +44,10 @@ struct FileStamp {
 
 class File {
  public:
-  // Null when the file cannot be opened or created.
+  // Null when the file cannot be opened or created, or is a folder. An
+  // existing file is opened only when it is a regular file: a FIFO or a
+  // device is refused, a FIFO without waiting for its other end. (Created
+  // anew, a path may lead to a device, as to /dev/full to try a full disk.)
   static std::unique_ptr<File> Open(const std::string& path, const FileOpenOptions& options);
   ~File();
   File(const File&) = delete;
