@@ -61,8 +61,10 @@ bool Load(const std::string& path, bool scrambled, CCatalogueDoc* document, std:
   if (bytes) document->LoadBytes(*bytes, scrambled);
   std::string problem;
   if (document->ParseError(&problem)) {
+    // Plain XML read as scrambled yields nothing of a catalogue at all.
+    const bool nothingRead = !document->HasEndMarker() && document->GetCategoryNames().empty();
     Fail(path + ": not a readable catalogue: " + problem +
-         (scrambled ? "; is it a plain XML file rather than a scrambled one?" : ""));
+         (scrambled && nothingRead ? "; is it a plain XML file rather than a scrambled one?" : ""));
     return false;
   }
   return true;
