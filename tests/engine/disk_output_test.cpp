@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
@@ -99,6 +100,51 @@ TEST(DiskOutput, EachVolumeSliderValueIsHeardAtItsLevel) {
     EXPECT_TRUE(AllNear(at, at + 2 * 8000, amplitude, 1));
     at += 2 * 8000;
   }
+}
+
+// PCM that arrives in bursts, so that the output keeps running low and dry
+// and is resumed the moment it says so: every sample is still heard once and
+// in order, with only silence between.
+TEST(DiskOutput, BurstyDataIsHeardWholeThroughEveryRunDry) {
+  class Resumer : public engine::PlayerEventSink {
+   public:
+    void OnPlayerEvent(int event, uint32_t) override {
+      if (event == engine::kEventRanDry) ++dry;
+    }
+    std::atomic<int> dry{0};
+  } resumer;
+  std::vector<int16_t> fed;
+  for (int frame = 0; frame < 66150; ++frame) fed.insert(fed.end(), 2, static_cast<int16_t>(frame % 20000 + 1));
+  RestartOutput();
+  {
+    engine::CDirectSoundPlayer player;
+    player.SetEventSink(&resumer);
+    ASSERT_TRUE(player.Init(44100));
+    ASSERT_TRUE(player.Play());
+    std::jthread host([&](std::stop_token stop) {
+      for (int seen = 0; !stop.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(3))) {
+        if (resumer.dry > seen) {
+          seen = resumer.dry;
+          player.Play();
+        }
+      }
+    });
+    const auto* pcm = reinterpret_cast<const uint8_t*>(fed.data());
+    const auto size = static_cast<uint32_t>(fed.size() * 2);
+    uint32_t seed = 12345;
+    for (uint32_t at = 0; at < size;) {
+      seed = seed * 1664525 + 1013904223;
+      const uint32_t burst = std::min(size - at, (1000 + (seed >> 8) % 3000) * 4);
+      for (const uint32_t end = at + burst; at < end;) at += player.Write(pcm + at, end - at);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20 + (seed >> 16) % 110));
+    }
+    player.RingBuffer().FlushPartial();
+    player.RingBuffer().SetEnd();
+    for (int i = 0; i < 2000 && !player.HasPlayedOut(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(player.HasPlayedOut());
+  }
+  EXPECT_GT(resumer.dry, 0);
+  EXPECT_EQ(HeardInOrder(PlayedSamples(), fed), static_cast<ptrdiff_t>(fed.size()));
 }
 
 constexpr ptrdiff_t kFrameSamples = 1152 * 2;

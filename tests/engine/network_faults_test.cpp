@@ -45,22 +45,6 @@ std::vector<int16_t> Heard() {
   return Samples(bytes);
 }
 
-// How many samples of `expected`, from its start, `heard` holds once each and
-// in order, with nothing between them but silence (an output waiting for
-// data); -1 when `heard` holds a sound that is not the next one expected
-// (audio replayed, skipped or out of order).
-ptrdiff_t HeardInOrder(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
-  size_t next = 0;
-  for (int16_t sample : heard) {
-    if (next < expected.size() && sample == expected[next]) {
-      ++next;
-    } else if (sample != 0) {
-      return -1;
-    }
-  }
-  return static_cast<ptrdiff_t>(next);
-}
-
 struct NetworkCase {
   const char* name;
   Fault fault;
