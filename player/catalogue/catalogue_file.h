@@ -59,9 +59,9 @@ inline constexpr size_t kMaxElementDepth = 256;
 // True when elements in the XML text nest deeper than `levels`.
 bool NestedDeeperThan(std::string_view text, size_t levels);
 
-// Held by every rewrite of a catalogue file in this process while it writes
-// (inside CatalogueWriteLock): a process that ends takes it first, so that
-// it never leaves a replacement half done.
+// Held by every rewrite of a catalogue file in this process for as long as
+// it holds the file's lock (see CatalogueWriteLock): a process that ends
+// takes it first, so that it never leaves a replacement half done.
 std::mutex& CatalogueFileLock();
 
 // How long a rewrite waits for another program to let go of the catalogue.
