@@ -111,7 +111,12 @@ void CMusicBox::StartRowTrack(CControlUI* row) {
     m_pProgressSlider->SetMidValue(0);
     m_pMusicLength->SetText("正在定位舞曲...");
   }
-  if (m_engine != nullptr) m_engine->RequestTrack(url.str());
+  if (m_engine == nullptr) return;
+  m_engine->RequestTrack(url.str());
+  // What auto-advance will play next: fetched while this track ends.
+  const int playing = FindPlayingRow();
+  const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
+  if (playing >= 0 && count > 0) m_engine->SetNextTrack(m_pMusics->GetItemAt((playing + 1) % count)->GetUserData().str());
 }
 
 void CMusicBox::ApplyVolume() {

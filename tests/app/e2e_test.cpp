@@ -315,8 +315,10 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStar
 
   ClickControl(window, "MusicBox.xml", "VolumeSlider");  // half way along: about -15 dB
   DoubleClickRow(window, 0);
-  ASSERT_TRUE(WaitFor([&] { return Requested("/second.mp3"); })) << PlayerLog();
-  EXPECT_EQ(Xdotool({"getwindowname", window}), std::vector<std::string>{"正在播放-second"});
+  // The next row's start is fetched while the first ends; it starts when the first has ended.
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
+  EXPECT_TRUE(Requested("/second.mp3"));
   // The output keeps running on silence, which pushes what was played into the file.
   platform::SleepMs(1500);
   const std::string sound = Contents(folder_.Path("sound.raw"));
