@@ -3,6 +3,8 @@
 namespace platform {
 namespace {
 
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
 // Length of the well-formed UTF-8 sequence at the start of `text`, 0 when
 // there is none.
 size_t Utf8SequenceLength(std::string_view text) {
@@ -60,6 +62,37 @@ size_t CopyUtf8(char* buffer, size_t size, std::string_view text) {
   kept.copy(buffer, kept.size());
   buffer[kept.size()] = '\0';
   return kept.size();
+}
+
+Utf8Tally TallyUtf8(std::string_view text) {
+  Utf8Tally tally;
+  while (!text.empty()) {
+    size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      ++tally.stray;
+      length = 1;
+    } else if (length > 1) {
+      ++tally.multiByte;
+    }
+    text.remove_prefix(length);
+  }
+  return tally;
+}
+
+std::string RepairUtf8(std::string_view text) {
+  std::string repaired;
+  repaired.reserve(text.size());
+  while (!text.empty()) {
+    size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      repaired += kReplacementCharacter;
+      length = 1;
+    } else {
+      repaired += text.substr(0, length);
+    }
+    text.remove_prefix(length);
+  }
+  return repaired;
 }
 
 }  // namespace platform

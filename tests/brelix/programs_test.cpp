@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 #include <cstdlib>
@@ -175,14 +177,28 @@ TEST(BrelixInfo, JsonFiguresOverAFileAndAUrl) {
                          server.Url("/track.mp3") + "\"," + figures);
 }
 
+// Among them a FIFO nobody writes to (opening it must not wait for a
+// writer), a device, and files too short for the frame their first bytes
+// announce: a header cut off by the end, a whole header and no frame.
 TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   testsupport::TempDir dir;
   const std::string text = dir.Write("notes.txt", "no audio here");
   const std::string good = dir.Write("good.mp3", Frames(Header("FFFB9064"), 417, 3));
-  const ToolRun run(dir, {good, text, dir.Path("missing.mp3")});
+  const std::string cut = dir.Write("cut.mp3", Header("FFFB9064").substr(0, 3));
+  const std::string bare = dir.Write("bare.mp3", Header("FFFB9064"));
+  std::vector<std::string> locations = {good, text, dir.Path("missing.mp3"), cut, bare};
+  std::string expected = "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " +
+                         dir.Path("missing.mp3") + ": cannot open\nbrelix-info: " + cut +
+                         ": no MPEG audio frame found\nbrelix-info: " + bare + ": no MPEG audio frame found\n";
+#ifndef _WIN32  // FIFOs and device files
+  const std::string fifo = dir.Path("fifo.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  locations.insert(locations.end(), {fifo, "/dev/null"});
+  expected += "brelix-info: " + fifo + ": a FIFO, not a regular file\nbrelix-info: /dev/null: a device, not a regular file\n";
+#endif
+  const ToolRun run(dir, locations);
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " + dir.Path("missing.mp3") +
-                         ": cannot open\n");
+  EXPECT_EQ(run.err, expected);
   EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
   EXPECT_EQ(ToolRun(dir, {}).status, 2);
 }

@@ -3,9 +3,13 @@
 // Prints what Brelix finds in each MPEG audio file or URL: the six figures
 // the library exports, the tags, the first frame and the VBR header. A
 // location beginning with "http" or "www" (any case) is a URL, as the player
-// decides. Exit status 1 when any location cannot be inspected.
+// decides. Exit status 1 when any location cannot be inspected: it cannot be
+// opened, is not a regular file (a FIFO, a device), or holds no whole MPEG
+// audio frame.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -162,6 +166,35 @@ void PrintText(const char* location, const CMPAFileInfo& info) {
   }
 }
 
+// What a local path names when that is not a regular file ("a FIFO"); null
+// for a regular file or a path that cannot be looked at.
+const char* NotARegularFile(const char* path) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::directory: return "a folder";
+    case std::filesystem::file_type::fifo: return "a FIFO";
+    case std::filesystem::file_type::socket: return "a socket";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block: return "a device";
+    default: return nullptr;
+  }
+}
+
+// Inspects `location` into `*info`. Why it cannot be inspected, or "" when it can.
+std::string Inspect(const char* location, std::unique_ptr<CMPAFileInfo>* info) {
+  const bool local = !IsUrl(location);
+  if (const char* kind = local ? NotARegularFile(location) : nullptr) return std::string(kind) + ", not a regular file";
+  CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
+  *info = CMPAFileInfo::Create(location, local, &failure);
+  if (!*info) return failure == CMPAFileInfo::Failure::kCannotOpen ? "cannot open" : "no MPEG audio frame found";
+  // A header whose frame the stream is too short to hold starts no frame.
+  const CMPAFrame& frame = (*info)->GetFirstFrame();
+  if (uint64_t{frame.GetOffset()} + frame.GetLength() > (*info)->GetStream().GetSize()) {
+    return "no MPEG audio frame found";
+  }
+  return "";
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: brelix-info [--json] LOCATION...\n"
                        "  LOCATION is an MPEG audio file, or a URL when it begins with http or www\n");
@@ -191,12 +224,13 @@ int main(int argc, char** argv) {
 
   int status = 0;
   for (const char* location : locations) {
-    CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
-    const auto info = CMPAFileInfo::Create(location, !IsUrl(location), &failure);
-    if (!info) {
-      const char* reason = failure == CMPAFileInfo::Failure::kCannotOpen ? "cannot open" : "no MPEG audio frame found";
-      std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason);
-      if (json) std::printf("{\"location\":%s,\"ok\":false,\"error\":\"%s\"}\n", JsonString(location).c_str(), reason);
+    std::unique_ptr<CMPAFileInfo> info;
+    const std::string problem = Inspect(location, &info);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "brelix-info: %s: %s\n", location, problem.c_str());
+      if (json) {
+        std::printf("{\"location\":%s,\"ok\":false,\"error\":\"%s\"}\n", JsonString(location).c_str(), problem.c_str());
+      }
       status = 1;
       continue;
     }
