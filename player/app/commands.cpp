@@ -1,4 +1,6 @@
 // What the user does in the main window, and the tray menu's two commands.
+#include <cstdio>
+
 #include "app/music_box.h"
 #include "platform/shell.h"
 #include "windows/about_dlg.h"
@@ -51,7 +53,10 @@ void CMusicBox::OnClick(TNotifyUI& msg) {
   } else if (NameIsNoCase(name, "playall")) {
     if (m_pMusics != nullptr && m_pMusics->GetCount() > 0) ActivateRow(0);
   } else if (NameIsNoCase(name, "website")) {
-    platform::OpenInBrowser(m_settings.vendorBaseUrl);
+    if (!platform::OpenInBrowser(m_settings.vendorBaseUrl)) {
+      std::fprintf(stderr, "tarvoni: cannot show the web site %s: no web browser opener (xdg-open) was found\n",
+                   m_settings.vendorBaseUrl.c_str());
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "app/music_box.h"
 #include "catalogue/catalogue_file.h"
@@ -19,9 +20,35 @@ namespace {
   std::_Exit(code);
 }
 
+constexpr char kUsageText[] =
+    "usage: tarvoni [--help | --version]\n"
+    "\n"
+    "  Plays the dance tracks of the catalogue while they download, in a window\n"
+    "  of its own and from the system tray. Without a display it cannot start.\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const std::string option = argv[1];
+    if (option == "--help" && argc == 2) {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    }
+    if (option == "--version" && argc == 2) {
+      std::printf("tarvoni %s\n", TARVONI_VERSION);
+      return 0;
+    }
+    std::fprintf(stderr, "tarvoni: unknown argument %s\n%s", argv[1], kUsageText);
+    return 2;
+  }
+  if (!HaveDisplay()) {
+    std::fprintf(stderr, "tarvoni: no display to show the player on (is DISPLAY set to a running X server?)\n");
+    return 1;
+  }
   CPaintManagerUI::SetInstance(nullptr);
   const CStdString skinFolder = CPaintManagerUI::GetInstancePath() + "skin" + CStdString(platform::kPathSeparator);
   CPaintManagerUI::SetResourcePath(skinFolder);

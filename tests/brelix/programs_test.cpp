@@ -137,7 +137,7 @@ TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   const ToolRun run(dir, good + " " + text + " " + dir.Path("missing.mp3"));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " + dir.Path("missing.mp3") +
-                         ": cannot open\n");
+                         ": cannot open: No such file or directory\n");
   EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
   EXPECT_EQ(ToolRun(dir, "").status, 2);
 }

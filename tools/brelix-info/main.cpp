@@ -4,6 +4,7 @@
 // the library exports, the tags, the first frame and the VBR header. A
 // location beginning with "http" or "www" (any case) is a URL, as the player
 // decides. Exit status 1 when any location cannot be inspected.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "lame_tag.h"
 #include "mpa_file_info.h"
+#include "platform/http.h"
 
 namespace {
 
@@ -161,10 +163,42 @@ void PrintText(const char* location, const CMPAFileInfo& info) {
   }
 }
 
+constexpr char kUsageText[] =
+    "usage: brelix-info [--json] LOCATION...\n"
+    "       brelix-info --help | --version\n"
+    "\n"
+    "  Prints what Brelix finds in each MPEG audio file or URL: duration, sample\n"
+    "  rate, audio byte range, bytes per second, tags, first frame, VBR header.\n"
+    "  LOCATION is an MPEG audio file, or a URL when it begins with http or www.\n"
+    "\n"
+    "  --json     one JSON object per location, one per line\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "  Exit status: 0 all inspected, 1 a location could not be inspected, 2 bad arguments.\n";
+
 int Usage() {
-  std::fprintf(stderr, "usage: brelix-info [--json] LOCATION...\n"
-                       "  LOCATION is an MPEG audio file, or a URL when it begins with http or www\n");
+  std::fputs(kUsageText, stderr);
   return 2;
+}
+
+// Why a location could not be opened, as far as can be told afresh: the
+// server's status, no answer at all, or the file's own error.
+std::string WhyNotOpened(const char* location) {
+  if (!IsUrl(location)) {
+    std::FILE* file = std::fopen(location, "rb");
+    if (file == nullptr) return std::string("cannot open: ") + std::strerror(errno);
+    std::fclose(file);
+    return "cannot open";
+  }
+  std::string url = location;
+  if (url.find("://") == std::string::npos) url = "http://" + url;
+  platform::HttpSession session;
+  const auto response = session.Open(url);
+  if (!response) return "cannot open: no answer from the server (not an http(s) address, refused or timed out)";
+  const std::string status = response->StatusText();
+  if (status.starts_with('2')) return "cannot open: the server sends no Content-Length";
+  return "cannot open: the server answers HTTP status " + status;
 }
 
 }  // namespace
@@ -176,7 +210,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--json") == 0) {
       json = true;
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      Usage();
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("brelix-info %s\n", TARVONI_VERSION);
       return 0;
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
       std::fprintf(stderr, "brelix-info: unknown option %s\n", argv[i]);
@@ -192,9 +229,13 @@ int main(int argc, char** argv) {
     CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
     const auto info = CMPAFileInfo::Create(location, !IsUrl(location), &failure);
     if (!info) {
-      const char* reason = failure == CMPAFileInfo::Failure::kCannotOpen ? "cannot open" : "no MPEG audio frame found";
-      std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason);
-      if (json) std::printf("{\"location\":%s,\"ok\":false,\"error\":\"%s\"}\n", JsonString(location).c_str(), reason);
+      const std::string reason =
+          failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location) : "no MPEG audio frame found";
+      std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason.c_str());
+      if (json) {
+        std::printf("{\"location\":%s,\"ok\":false,\"error\":%s}\n", JsonString(location).c_str(),
+                    JsonString(reason).c_str());
+      }
       status = 1;
       continue;
     }

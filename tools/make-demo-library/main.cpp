@@ -27,10 +27,15 @@ constexpr int kUsage = 2;
 
 constexpr char kUsageText[] =
     "usage: make-demo-library [--base URL] OUT\n"
+    "       make-demo-library --help | --version\n"
     "\n"
     "  Synthesizes the demo tracks into OUT/tracks/ and writes the plain catalogues\n"
     "  OUT/catalogue-v1.xml and OUT/catalogue-v2.xml, whose track addresses are\n"
-    "  URL/tracks/<file> (default URL: " TARVONI_VENDOR_BASE_URL ").\n";
+    "  URL/tracks/<file> (default URL: " TARVONI_VENDOR_BASE_URL ").\n"
+    "\n"
+    "  --base URL  the vendor's web server the catalogues point to\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n";
 
 int Usage(const char* problem) {
   std::fprintf(stderr, "make-demo-library: %s\n%s", problem, kUsageText);
@@ -79,7 +84,13 @@ int main(int argc, char** argv) {
   std::string baseUrl = TARVONI_VENDOR_BASE_URL;
   std::string outText;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--base") == 0) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("make-demo-library %s\n", TARVONI_VERSION);
+      return 0;
+    } else if (std::strcmp(argv[i], "--base") == 0) {
       if (++i == argc) return Usage("--base needs a URL");
       baseUrl = argv[i];
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {

@@ -559,6 +559,15 @@ bool EnsureVideo() {
     failed = true;
     return false;
   }
+  // Without a display SDL falls back on a driver that draws nowhere; only a
+  // caller that names such a driver (SDL_VIDEODRIVER) gets windows nobody sees.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool drawsNowhere = driver == nullptr || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
+  if (drawsNowhere && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    failed = true;
+    return false;
+  }
   KeepXErrorsNonFatal();
   // Keys arrive as WM_KEYDOWN; composed text (and the input method behind it) is not used.
   SDL_StopTextInput();
@@ -1102,6 +1111,8 @@ BOOL ClientToScreen(HWND hWnd, POINT* point) {
   point->y += rect.top;
   return TRUE;
 }
+
+BOOL HaveDisplay() { return uilib::backend::EnsureVideo() ? TRUE : FALSE; }
 
 int GetSystemMetrics(int index) {
   if (!uilib::backend::EnsureVideo()) return 0;

@@ -45,6 +45,10 @@ BOOL GetClientRect(HWND hWnd, RECT* rect);
 BOOL ScreenToClient(HWND hWnd, POINT* point);
 BOOL ClientToScreen(HWND hWnd, POINT* point);
 
+// TRUE when windows can be shown: a display could be opened, or
+// SDL_VIDEODRIVER names a driver without one on purpose (tests, pictures).
+BOOL HaveDisplay();
+
 // SM_CXSCREEN / SM_CYSCREEN: the size of the screen the cursor is on.
 int GetSystemMetrics(int index);
 BOOL PtInRect(const RECT* rect, POINT point);
