@@ -156,7 +156,8 @@ int main() {
   std::freopen("/dev/null", "w", stdout);  // the ring buffer's line
 
   engine::PlaybackState state;
-  state.programFolder = folder.Folder() + "/";
+  state.cacheFolder = folder.Folder() + "/cache/";
+  state.libraryFolder = folder.Folder() + "/";
   Steps steps;
   std::vector<double> engineRuns;
   std::vector<double> mpg123Runs;

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "app/music_box.h"
 #include "catalogue/catalogue_file.h"
-#include "platform/paths.h"
 
 namespace {
 
@@ -50,11 +50,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   CPaintManagerUI::SetInstance(nullptr);
-  const CStdString skinFolder = CPaintManagerUI::GetInstancePath() + "skin" + CStdString(platform::kPathSeparator);
+  MusicBoxSettings settings = DefaultMusicBoxSettings();
+  const CStdString skinFolder(settings.folders.skinFolder);
   CPaintManagerUI::SetResourcePath(skinFolder);
   CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
 
-  auto* musicBox = new CMusicBox(DefaultMusicBoxSettings());
+  auto* musicBox = new CMusicBox(std::move(settings));
   if (musicBox->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr) == nullptr) {
     std::fprintf(stderr, "tarvoni: cannot open the main window (its layout MusicBox.xml is read from %sDefaultSkin.dll)\n",
                  skinFolder.GetData());

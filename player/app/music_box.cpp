@@ -22,7 +22,8 @@ CMusicBox* MainWindow() { return g_mainWindow.load(); }
 
 MusicBoxSettings DefaultMusicBoxSettings() {
   MusicBoxSettings settings;
-  settings.programFolder = CPaintManagerUI::GetInstancePath().str();
+  settings.folders = FindPlayerFolders(CPaintManagerUI::GetInstancePath().str());
+  PrepareUserFolders(settings.folders);
   const char* vendor = std::getenv("TARVONI_VENDOR_BASE_URL");
   settings.vendorBaseUrl = vendor != nullptr && *vendor != '\0' ? vendor : TARVONI_VENDOR_BASE_URL;
   while (!settings.vendorBaseUrl.empty() && settings.vendorBaseUrl.back() == '/') settings.vendorBaseUrl.pop_back();
@@ -80,8 +81,7 @@ void CMusicBox::Initialise() {
   SetWindowText(m_hWnd, kProgramName);
   AddTrayIcon();
 
-  m_cataloguePath = m_settings.programFolder + "datams.dll";
-  if (!m_catalogue.LoadFile(m_cataloguePath, true)) return;
+  if (!m_catalogue.LoadFile(m_settings.folders.cataloguePath, true)) return;
   auto* firstTab = uihost::FindControlOf<COptionUI>(m_pm, "DjSorts1");
   if (firstTab == nullptr) return;
   // Selecting the tab fills the list through its "selectchanged"; a skin
@@ -128,16 +128,17 @@ void CMusicBox::AddTrayIcon() {
 }
 
 void CMusicBox::StartWorkers() {
-  m_playback.programFolder = m_settings.programFolder;
+  m_playback.cacheFolder = m_settings.folders.cacheFolder;
+  m_playback.libraryFolder = m_settings.folders.libraryFolder;
   m_playback.host = this;
   m_playback.eventSink = PlayerEventSink;
   m_engine = engine::EngineThreads::Start(m_playback);
 
   m_updateSource = std::make_shared<CatalogueUpdateSource>();
-  m_updateSource->programFolder = m_settings.programFolder;
+  m_updateSource->cacheFolder = m_settings.folders.cacheFolder;
   m_updateSource->updateUrl = m_settings.vendorBaseUrl + "/update/datams.dll";
   m_updateSource->localVersion = m_catalogue.GetVersion();
-  m_updateSource->cataloguePath = m_cataloguePath;
+  m_updateSource->cataloguePath = m_settings.folders.cataloguePath;
   platform::StartDetachedThread([source = m_updateSource] { CatalogueUpdateThread(source.get()); });
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/player_folders.h"
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_update.h"
 #include "engine/engine_host.h"
@@ -25,12 +26,13 @@ inline constexpr int kIconSmall = 108;
 
 // Where the window finds its files and the vendor's web server.
 struct MusicBoxSettings {
-  std::string programFolder;  // ends with a separator: datams.dll, cache/ and the Brelix library
+  PlayerFolders folders;
   std::string vendorBaseUrl;  // the vendor's web server, without a final '/'
 };
 
-// The program folder, and the vendor address built in at configure time
-// unless the environment variable TARVONI_VENDOR_BASE_URL names another.
+// The folders of the program in its program folder, ready for use, and the
+// vendor address built in at configure time unless the environment variable
+// TARVONI_VENDOR_BASE_URL names another.
 MusicBoxSettings DefaultMusicBoxSettings();
 
 class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, public engine::EngineHost {
@@ -109,7 +111,6 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   const MusicBoxSettings m_settings;
   CStdString m_currentCategory;
   CStdString m_currentTitle;
-  std::string m_cataloguePath;
   CPaintManagerUI m_pm;
   NOTIFYICONDATA m_trayIcon{};
   bool m_trayIconShown = false;

@@ -46,7 +46,8 @@ struct CPlayback {
 
 struct PlaybackState {
   // Set by the host before the engine threads start.
-  std::string programFolder;  // ends with a separator; holds cache/ and the Brelix library
+  std::string cacheFolder;    // ends with a separator; holds the track's cache file
+  std::string libraryFolder;  // ends with a separator; holds the Brelix library
   EngineHost* host = nullptr;
   PlayerEventSink eventSink = nullptr;
 

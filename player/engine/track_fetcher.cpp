@@ -41,13 +41,13 @@ class TrackFetch {
     if (Stopped()) return true;
     Post(kMessageDuration, seconds_);
 
-    const std::string cacheFolder = state_.programFolder + "cache";
+    const std::string& cacheFolder = state_.cacheFolder;
     if (!platform::DirectoryExists(cacheFolder) && !platform::CreateDirectory(cacheFolder)) return false;
     platform::FileOpenOptions create;
     create.access = platform::FileAccess::ReadWrite;
     create.disposition = platform::FileDisposition::CreateAlways;
     create.deleteOnClose = true;
-    file_ = platform::File::Open(cacheFolder + "/tmp.mp3", create);
+    file_ = platform::File::Open(cacheFolder + "tmp.mp3", create);
     if (!file_) return false;
     playback_->file.store(file_);
     if (Stopped()) return true;

@@ -1,14 +1,94 @@
-// The main window as a desktop program: what it says when the desktop lacks
-// something it needs.
+// The main window as a desktop program: where an installed player keeps its
+// files, and what it says when the desktop lacks something it needs.
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
+#include "app/player_folders.h"
 #include "app_harness.h"
+#include "catalogue/catalogue_doc.h"
+#include "platform/file.h"
+#include "platform/paths.h"
 
 namespace apptest {
 namespace {
 
 using DesktopTest = MainWindowTest;
+
+// The version of the catalogue at `path`; -1 when there is none.
+int VersionAt(const std::string& path) {
+  CCatalogueDoc catalogue;
+  return catalogue.LoadFile(path, true) ? catalogue.GetVersion() : -1;
+}
+
+// An installation in <prefix>/bin, share/tarvoni and lib/tarvoni, and a user
+// whose XDG folders are under a home of the test's own.
+class InstalledFolders : public ::testing::Test {
+ protected:
+  InstalledFolders() {
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "HOME"}) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value != nullptr ? value : "", value != nullptr);
+      unsetenv(name);
+    }
+    setenv("HOME", home_.Folder().c_str(), 1);
+    platform::CreateFolders(prefix_.Path("share/tarvoni"), nullptr);
+    platform::CreateFolders(prefix_.Path("bin"), nullptr);
+    prefix_.Write("share/tarvoni/datams.dll", Scramble(CatalogueXml({{TabNames()[0], {}}}, 3)));
+  }
+  ~InstalledFolders() override {
+    for (const auto& [name, value, set] : saved_) set ? setenv(name.c_str(), value.c_str(), 1) : unsetenv(name.c_str());
+  }
+  PlayerFolders Folders() const { return FindPlayerFolders(prefix_.Path("bin/")); }
+
+  testsupport::TempDir prefix_;
+  testsupport::TempDir home_;
+  std::vector<std::tuple<std::string, std::string, bool>> saved_;
+};
+
+TEST_F(InstalledFolders, ReadFromTheInstallationWrittenToTheUsersFolders) {
+  const PlayerFolders folders = Folders();
+  EXPECT_EQ(folders.skinFolder, prefix_.Path("bin/../share/tarvoni/skin/"));
+  EXPECT_EQ(folders.libraryFolder, prefix_.Path("bin/../lib/tarvoni/"));
+  EXPECT_EQ(folders.cataloguePath, home_.Path(".local/share/tarvoni/datams.dll"));
+  EXPECT_EQ(folders.cacheFolder, home_.Path(".cache/tarvoni/"));
+  EXPECT_EQ(folders.settingsPath, home_.Path(".config/tarvoni/settings.ini"));
+  setenv("XDG_CACHE_HOME", prefix_.Path("cache-home").c_str(), 1);
+  setenv("XDG_DATA_HOME", "relative/is/ignored", 1);
+  EXPECT_EQ(Folders().cacheFolder, prefix_.Path("cache-home/tarvoni/"));
+  EXPECT_EQ(Folders().cataloguePath, home_.Path(".local/share/tarvoni/datams.dll"));
+}
+
+TEST_F(InstalledFolders, TheShippedCatalogueSeedsTheUsersAndReplacesOnlyAnOlderOrUnreadableOne) {
+  const std::string users = home_.Path(".local/share/tarvoni/datams.dll");
+  // The user's catalogue before the start (none when empty), its version after.
+  const std::pair<std::string, int> cases[] = {{"", 3},
+                                               {Scramble(CatalogueXml({}, 2)), 3},
+                                               {Scramble(CatalogueXml({}, 5)), 5},
+                                               {"not a catalogue", 3}};
+  for (const auto& [before, after] : cases) {
+    SCOPED_TRACE(before);
+    platform::RemoveFile(users);
+    if (!before.empty()) {
+      platform::CreateFolders(home_.Path(".local/share/tarvoni"), nullptr);
+      home_.Write(".local/share/tarvoni/datams.dll", before);
+    }
+    PrepareUserFolders(Folders());
+    EXPECT_EQ(VersionAt(users), after);
+    EXPECT_TRUE(platform::DirectoryExists(home_.Path(".cache/tarvoni")));
+    EXPECT_TRUE(platform::DirectoryExists(home_.Path(".config/tarvoni")));
+  }
+}
+
+TEST_F(InstalledFolders, AFolderThatCannotBeMadeIsSaidOnStandardError) {
+  home_.Write("blocked", "a file where the cache folder's parent belongs");
+  setenv("XDG_CACHE_HOME", home_.Path("blocked").c_str(), 1);
+  testing::internal::CaptureStderr();
+  PrepareUserFolders(Folders());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "tarvoni: cannot create the folder " + home_.Path("blocked/tarvoni/") +
+                " for the track cache (" + home_.Path("blocked/tarvoni") + ": Not a directory)\n");
+}
 
 TEST_F(DesktopTest, WebSiteWithoutABrowserOpenerIsSaidOnStandardError) {
   OpenRows({"one"});

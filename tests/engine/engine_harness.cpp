@@ -19,7 +19,8 @@ EngineHarness::EngineHarness(const HarnessOptions& options) {
     EXPECT_EQ(symlink(BRELIX_LIBRARY_PATH, folder_.Path("libbrelix.so").c_str()), 0);
   }
   if (options.cacheFolderBlocked) folder_.Write("cache", "not a folder");
-  state_.programFolder = folder_.Folder() + "/";
+  state_.cacheFolder = folder_.Folder() + "/cache/";
+  state_.libraryFolder = folder_.Folder() + "/";
   state_.host = this;
   state_.eventSink = &EngineHarness::Sink;
   current = this;

@@ -3,13 +3,15 @@
 // Builds a layout of the skin in a window of its own. With --png the window
 // stays hidden, is drawn by SDL's offscreen video driver (unless
 // SDL_VIDEODRIVER names another) and its picture is written to OUT; without
-// it the window is shown until it is closed. The skin is read from the program folder's skin/DefaultSkin.dll,
-// or from the unpacked FOLDER given with --skin.
+// it the window is shown until it is closed. The skin is the player's
+// skin/DefaultSkin.dll (beside the program or installed), or the unpacked
+// FOLDER given with --skin.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "app/player_folders.h"
 #include "uilib/UIlib.h"
 #include "uilib/ui_snapshot.h"
 
@@ -144,7 +146,7 @@ int main(int argc, char** argv) {
   }
 
   if (folder.empty()) {
-    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");
+    CPaintManagerUI::SetResourcePath(FindPlayerFolders(CPaintManagerUI::GetInstancePath().str()).skinFolder.c_str());
     CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
   } else {
     CPaintManagerUI::SetResourcePath(folder.c_str());

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/player_folders.h"
 #include "engine/engine_threads.h"
 #include "engine/playback.h"
 #include "platform/paths.h"
@@ -89,7 +90,11 @@ std::string Clock(int32_t elapsed, int32_t total) {
 class Player : public engine::EngineHost {
  public:
   explicit Player(const Options& options) : options_(options) {
-    state_.programFolder = platform::ProgramFolder();
+    // The player's own folders, portable or installed.
+    const PlayerFolders folders = FindPlayerFolders(platform::ProgramFolder());
+    state_.cacheFolder = folders.cacheFolder;
+    state_.libraryFolder = folders.libraryFolder;
+    platform::CreateFolders(folders.cacheFolder, nullptr);
     state_.host = this;
     state_.eventSink = &Player::Sink;
     instance_ = this;
