@@ -18,13 +18,18 @@ void CMusicBox::Notify(TNotifyUI& msg) {
     OnClick(msg);
   } else if (msg.sType == "itemactivate") {
     StartRowTrack(msg.pSender);
+    RememberSettings();
   } else if (msg.sType == "valuechanging" || msg.sType == "valuechanged") {
     // The volume follows the slider whether it is dragged or clicked.
     if (msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) ApplyVolume();
+    if (msg.sType == "valuechanged" && msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) RememberSettings();
     if (msg.sType == "valuechanged" && msg.pSender != nullptr && msg.pSender == m_pProgressSlider) Seek();
   } else if (msg.sType == "selectchanged") {
     auto* tab = dynamic_cast<COptionUI*>(msg.pSender);
-    if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) OnCategorySelected(tab);
+    if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) {
+      OnCategorySelected(tab);
+      RememberSettings();
+    }
   }
 }
 

@@ -80,10 +80,12 @@ void CMusicBox::Initialise() {
   FindControls();
   SetWindowText(m_hWnd, kProgramName);
   AddTrayIcon();
+  RestoreVolume();
 
   if (!m_catalogue.LoadFile(m_settings.folders.cataloguePath, true)) return;
   auto* firstTab = uihost::FindControlOf<COptionUI>(m_pm, "DjSorts1");
   if (firstTab == nullptr) return;
+  firstTab = RememberedTab(firstTab);
   // Selecting the tab fills the list through its "selectchanged"; a skin
   // that has it selected already sends none.
   if (firstTab->IsSelected()) {
@@ -91,6 +93,7 @@ void CMusicBox::Initialise() {
   } else {
     firstTab->Selected(true);
   }
+  SelectRememberedRow();
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconBig))));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconSmall))));

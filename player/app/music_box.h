@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/player_folders.h"
+#include "app/player_settings.h"
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_update.h"
 #include "engine/engine_host.h"
@@ -98,6 +99,16 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   // Index of the first row whose address is the playing track's; -1 when none.
   int FindPlayingRow() const;
 
+  // Remembered settings (remembered.cpp).
+  // Reads the settings file and gives the volume slider its remembered value.
+  void RestoreVolume();
+  // The tab of the remembered category; `firstTab` when there is none.
+  COptionUI* RememberedTab(COptionUI* firstTab);
+  // Selects the row of the remembered track, when listed, without playing it.
+  void SelectRememberedRow();
+  // Saves the settings when the volume, the category or the track changed.
+  void RememberSettings();
+
   // Progress (progress.cpp).
   LRESULT OnEngineMessage(WPARAM value, LPARAM type);
   void OnPlayerEvent(LPARAM event);
@@ -127,6 +138,8 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   CListUI* m_pMusics = nullptr;
 
   CCatalogueDoc m_catalogue;
+  PlayerSettings m_remembered;
+  bool m_settingsUnsaved = false;
   // Failed requests since a track last sounded; auto-advance stops when
   // every row of the list has failed in a row.
   int m_failuresInARow = 0;

@@ -90,6 +90,72 @@ TEST_F(InstalledFolders, AFolderThatCannotBeMadeIsSaidOnStandardError) {
                 " for the track cache (" + home_.Path("blocked/tarvoni") + ": Not a directory)\n");
 }
 
+// Two categories of three tracks each, at "/<category><n>.mp3".
+std::vector<CategoryEntry> TwoCategories(const testsupport::TestHttpServer& server) {
+  std::vector<CategoryEntry> categories;
+  for (int c = 0; c < 2; ++c) {
+    CategoryEntry category{TabNames()[c], {}};
+    for (int n = 1; n <= 3; ++n) {
+      const std::string title = "c" + std::to_string(c) + "t" + std::to_string(n);
+      category.tracks.push_back({title, server.Url("/" + title + ".mp3"), ""});
+    }
+    categories.push_back(category);
+  }
+  return categories;
+}
+
+TEST_F(DesktopTest, VolumeCategoryAndLastTrackAreRememberedAndTheTrackIsOnlySelected) {
+  Open(TwoCategories(server_));
+  auto* volume = ControlOf<CSliderUI>("VolumeSlider");
+  volume->SetValue(30);
+  box_->PaintManager().SendNotify(volume, "valuechanged");
+  ControlOf<COptionUI>("DjSorts2")->Selected(true);
+  Activate(1);
+  std::string stored;
+  ASSERT_TRUE(platform::ReadWholeFile(folder_.Path("settings.ini"), &stored));
+  EXPECT_EQ(stored, "[tarvoni]\nvolume=30\ncategory=" + TabNames()[1] + "\ntrack=" + server_.Url("/c1t2.mp3") + "\n");
+
+  DestroyWindow(window_);
+  PumpFor(20);
+  Open({});
+  EXPECT_EQ(ControlOf<CSliderUI>("VolumeSlider")->GetValue(), 30);
+  EXPECT_TRUE(ControlOf<COptionUI>("DjSorts2")->IsSelected());
+  EXPECT_EQ(List().GetCurSel(), 1);
+  PumpFor(200);
+  EXPECT_EQ(TrackUrl(), "") << "the remembered track is not played";
+  for (const auto& request : server_.Requests()) EXPECT_EQ(request.path, "/update/datams.dll");
+}
+
+TEST_F(DesktopTest, CorruptOrUnreadableSettingsAreIgnoredWithOneLineOnStandardError) {
+  // Settings file, what is said about it.
+  const std::pair<std::string, std::string> cases[] = {
+      {"volume=30\n", "line 1 is not the heading [tarvoni]"},
+      {"[tarvoni]\nvolume=loud\n", "line 2: volume is not 0 to 100"},
+      {"[tarvoni]\ncategory\n", "line 2 is not name=value"},
+      {"[tarvoni]\ncategory=\xB5\xE7\n", "it is not UTF-8 text"},
+      {"", "it has no heading [tarvoni]"},
+  };
+  const int defaultVolume = [&] {
+    Open({});
+    const int value = ControlOf<CSliderUI>("VolumeSlider")->GetValue();
+    DestroyWindow(window_);
+    PumpFor(20);
+    return value;
+  }();
+  for (const auto& [text, said] : cases) {
+    SCOPED_TRACE(text);
+    folder_.Write("settings.ini", text);
+    testing::internal::CaptureStderr();
+    Open(TwoCategories(server_));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tarvoni: ignoring the settings file " + folder_.Path("settings.ini") + ": " + said + "\n");
+    EXPECT_EQ(ControlOf<CSliderUI>("VolumeSlider")->GetValue(), defaultVolume);
+    EXPECT_TRUE(ControlOf<COptionUI>("DjSorts1")->IsSelected());
+    DestroyWindow(window_);
+    PumpFor(20);
+  }
+}
+
 TEST_F(DesktopTest, WebSiteWithoutABrowserOpenerIsSaidOnStandardError) {
   OpenRows({"one"});
   const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
