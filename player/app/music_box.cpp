@@ -177,7 +177,7 @@ LRESULT CMusicBox::OnTrayNotify(LPARAM mouseMessage) {
 
 LRESULT CMusicBox::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
   // Escape does nothing in the main window, and is kept from the controls.
-  if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) bHandled = true;
+  if (uMsg == WM_KEYDOWN) bHandled = wParam == VK_ESCAPE || OnKey(wParam);
   return 0;
 }
 

@@ -99,6 +99,13 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   // Index of the first row whose address is the playing track's; -1 when none.
   int FindPlayingRow() const;
 
+  // Keys (keys.cpp): true when `key` is one of the window's own.
+  bool OnKey(WPARAM key);
+  void MoveSelection(int step);
+  void StepVolume(int step);
+  // Seeks `seconds` from the played position, within what has arrived.
+  void SeekBy(int seconds);
+
   // Remembered settings (remembered.cpp).
   // Reads the settings file and gives the volume slider its remembered value.
   void RestoreVolume();

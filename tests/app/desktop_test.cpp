@@ -4,6 +4,8 @@
 #include <string>
 #include <tuple>
 
+#include <SDL.h>
+
 #include "app/player_folders.h"
 #include "app_harness.h"
 #include "catalogue/catalogue_doc.h"
@@ -154,6 +156,106 @@ TEST_F(DesktopTest, CorruptOrUnreadableSettingsAreIgnoredWithOneLineOnStandardEr
     DestroyWindow(window_);
     PumpFor(20);
   }
+}
+
+// Every track request waits for an answer that comes only at the end, so
+// that the track asked for stays the one being located.
+class KeysTest : public DesktopTest {
+ protected:
+  void OpenStalledRows(const std::vector<std::string>& titles) {
+    for (const std::string& title : titles) server_.Inject("/" + title + ".mp3", testsupport::Fault::kStallHeaders);
+    OpenRows(titles);
+  }
+  ~KeysTest() override { server_.ReleaseStalls(); }
+
+  // The key as the toolkit delivers it: queued for the window, through its
+  // key filter; `control` held down meanwhile.
+  void Key(WPARAM key, bool control = false) {
+    SDL_SetModState(control ? KMOD_LCTRL : KMOD_NONE);
+    ::PostMessage(window_, WM_KEYDOWN, key, 1);
+    PumpFor(30);
+    SDL_SetModState(KMOD_NONE);
+  }
+};
+
+TEST_F(KeysTest, ArrowsMoveTheSelectionEnterAndSpacePlayItMediaKeysStep) {
+  OpenStalledRows({"a", "b", "c"});
+  Key(VK_SPACE);
+  EXPECT_EQ(TrackUrl(), "") << "nothing selected, nothing played";
+  const std::pair<WPARAM, int> moves[] = {{VK_DOWN, 0}, {VK_DOWN, 1}, {VK_DOWN, 2}, {VK_DOWN, 2},
+                                          {VK_UP, 1},   {VK_UP, 0},   {VK_UP, 0}};
+  for (const auto& [key, selected] : moves) {
+    Key(key);
+    EXPECT_EQ(List().GetCurSel(), selected);
+  }
+  EXPECT_EQ(TrackUrl(), "") << "moving the selection plays nothing";
+  Key(VK_DOWN);
+  Key(VK_RETURN);
+  EXPECT_EQ(TrackUrl(), server_.Url("/b.mp3"));
+  Key(VK_MEDIA_NEXT_TRACK);
+  EXPECT_EQ(TrackUrl(), server_.Url("/c.mp3"));
+  Key(VK_MEDIA_PREV_TRACK);
+  Key(VK_MEDIA_PREV_TRACK);
+  EXPECT_EQ(TrackUrl(), server_.Url("/a.mp3"));
+  Key(VK_UP);
+  Key(VK_SPACE);
+  EXPECT_EQ(TrackUrl(), server_.Url("/a.mp3")) << "Space does not start another row while one is located";
+}
+
+TEST_F(KeysTest, SpacePausesASoundingTrackAndResumesIt) {
+  OpenStalledRows({"a"});
+  Activate(0);
+  box_->Playback().playback.store(std::make_shared<engine::CPlayback>());
+  ::SendMessage(window_, kPlayerEventMessage, 0, engine::kEventPlaying);
+  ASSERT_TRUE(PauseShown());
+  Key(VK_SPACE);
+  EXPECT_TRUE(box_->Playback().paused.load());
+  EXPECT_TRUE(PlayShown());
+  Key(VK_MEDIA_PLAY_PAUSE);
+  EXPECT_FALSE(box_->Playback().paused.load());
+  EXPECT_TRUE(PauseShown());
+}
+
+TEST_F(KeysTest, PlusMinusAndControlArrowsStepTheVolumeWithinItsRangeAndRememberIt) {
+  OpenRows({"a"});
+  auto* volume = ControlOf<CSliderUI>("VolumeSlider");
+  volume->SetValue(50);
+  // Key, Ctrl held, the slider's value after it.
+  const std::tuple<WPARAM, bool, int> steps[] = {{VK_OEM_PLUS, false, 55}, {VK_ADD, false, 60},
+                                                 {VK_OEM_MINUS, false, 55}, {VK_SUBTRACT, false, 50},
+                                                 {VK_UP, true, 55},         {VK_DOWN, true, 50}};
+  for (const auto& [key, control, value] : steps) {
+    Key(key, control);
+    EXPECT_EQ(volume->GetValue(), value) << key;
+  }
+  EXPECT_EQ(List().GetCurSel(), -1) << "Ctrl+arrows leave the selection";
+  volume->SetValue(volume->GetMaxValue() - 2);
+  Key(VK_OEM_PLUS);
+  EXPECT_EQ(volume->GetValue(), volume->GetMaxValue());
+  std::string stored;
+  ASSERT_TRUE(platform::ReadWholeFile(folder_.Path("settings.ini"), &stored));
+  EXPECT_NE(stored.find("volume=" + std::to_string(volume->GetMaxValue()) + "\n"), std::string::npos) << stored;
+}
+
+// A 300 s track at 16000 bytes per second whose audio starts at byte 417,
+// playing at second 100 with 103 seconds downloaded.
+TEST_F(KeysTest, LeftAndRightSeekFiveSecondsButNotPastWhatHasArrived) {
+  OpenRows({"a"});
+  auto playback = std::make_shared<engine::CPlayback>();
+  box_->Playback().playback.store(playback);
+  box_->Playback().bytesPerSec.store(16000);
+  box_->Playback().framesBegin.store(417);
+  EngineMessage(engine::kMessageDuration, 300);
+  EngineMessage(engine::kMessagePosition, 100);
+  playback->downloaded.store(417 + 103 * 16000);
+  auto secondSought = [&] { return (playback->seekOffset.load() - 417) / 16000; };
+  Key(VK_RIGHT);
+  EXPECT_EQ(secondSought(), 103);
+  Key(VK_LEFT);
+  EXPECT_EQ(secondSought(), 95);
+  EngineMessage(engine::kMessagePosition, 2);
+  Key(VK_LEFT);
+  EXPECT_EQ(playback->seekOffset.load(), 417) << "not before the start";
 }
 
 TEST_F(DesktopTest, WebSiteWithoutABrowserOpenerIsSaidOnStandardError) {

@@ -187,6 +187,23 @@ WPARAM VirtualKey(SDL_Keycode key) {
     case SDLK_LALT:
     case SDLK_RALT:
       return VK_MENU;
+    case SDLK_EQUALS:
+    case SDLK_PLUS:
+      return VK_OEM_PLUS;
+    case SDLK_MINUS:
+      return VK_OEM_MINUS;
+    case SDLK_KP_PLUS:
+      return VK_ADD;
+    case SDLK_KP_MINUS:
+      return VK_SUBTRACT;
+    case SDLK_AUDIOPLAY:
+      return VK_MEDIA_PLAY_PAUSE;
+    case SDLK_AUDIOSTOP:
+      return VK_MEDIA_STOP;
+    case SDLK_AUDIONEXT:
+      return VK_MEDIA_NEXT_TRACK;
+    case SDLK_AUDIOPREV:
+      return VK_MEDIA_PREV_TRACK;
     default:
       return 0;
   }
@@ -1110,6 +1127,15 @@ BOOL ClientToScreen(HWND hWnd, POINT* point) {
   point->x += rect.left;
   point->y += rect.top;
   return TRUE;
+}
+
+SHORT GetKeyState(int key) {
+  const SDL_Keymod mods = SDL_GetModState();
+  bool down = false;
+  if (key == static_cast<int>(VK_CONTROL)) down = (mods & KMOD_CTRL) != 0;
+  if (key == static_cast<int>(VK_SHIFT)) down = (mods & KMOD_SHIFT) != 0;
+  if (key == static_cast<int>(VK_MENU)) down = (mods & KMOD_ALT) != 0;
+  return down ? static_cast<SHORT>(0x8000) : 0;
 }
 
 BOOL HaveDisplay() { return uilib::backend::EnsureVideo() ? TRUE : FALSE; }

@@ -45,6 +45,10 @@ BOOL GetClientRect(HWND hWnd, RECT* rect);
 BOOL ScreenToClient(HWND hWnd, POINT* point);
 BOOL ClientToScreen(HWND hWnd, POINT* point);
 
+// For VK_CONTROL, VK_SHIFT and VK_MENU: the high bit is set while the key
+// is held down (as the keyboard stood at the last input handled).
+SHORT GetKeyState(int key);
+
 // TRUE when windows can be shown: a display could be opened, or
 // SDL_VIDEODRIVER names a driver without one on purpose (tests, pictures).
 BOOL HaveDisplay();

@@ -1,0 +1,95 @@
+// The main window's keys: Space plays or pauses, Enter plays the selected
+// row, Up and Down move the selection, Left and Right seek 5 s within what
+// has arrived, + and - (or Ctrl+Up and Ctrl+Down) change the volume, and the
+// media keys play, pause and step while the window has the focus.
+#include <algorithm>
+
+#include "app/music_box.h"
+
+namespace {
+
+constexpr int kSeekStepSeconds = 5;
+constexpr int kVolumeStep = 5;
+
+}  // namespace
+
+bool CMusicBox::OnKey(WPARAM key) {
+  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  switch (key) {
+    case VK_SPACE:
+    case VK_MEDIA_PLAY_PAUSE:
+      if (m_pPause != nullptr && m_pPause->IsVisible()) {
+        Pause();
+      } else {
+        Play();
+      }
+      return true;
+    case VK_MEDIA_STOP:
+      Pause();
+      return true;
+    case VK_RETURN:
+      if (m_pMusics != nullptr && m_pMusics->GetCurSel() >= 0) ActivateRow(m_pMusics->GetCurSel());
+      return true;
+    case VK_UP:
+    case VK_DOWN: {
+      const int step = key == VK_UP ? -1 : 1;
+      if (control) {
+        StepVolume(-step * kVolumeStep);
+      } else {
+        MoveSelection(step);
+      }
+      return true;
+    }
+    case VK_LEFT:
+    case VK_RIGHT:
+      SeekBy(key == VK_LEFT ? -kSeekStepSeconds : kSeekStepSeconds);
+      return true;
+    case VK_OEM_PLUS:
+    case VK_ADD:
+      StepVolume(kVolumeStep);
+      return true;
+    case VK_OEM_MINUS:
+    case VK_SUBTRACT:
+      StepVolume(-kVolumeStep);
+      return true;
+    case VK_MEDIA_NEXT_TRACK:
+    case VK_MEDIA_PREV_TRACK:
+      StepRow(key == VK_MEDIA_NEXT_TRACK ? 1 : -1);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CMusicBox::MoveSelection(int step) {
+  const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
+  if (count == 0) return;
+  const int current = m_pMusics->GetCurSel();
+  m_pMusics->SelectItem(current < 0 ? 0 : std::clamp(current + step, 0, count - 1));
+}
+
+void CMusicBox::StepVolume(int step) {
+  if (m_pVolumeSlider == nullptr) return;
+  const int value = std::clamp(m_pVolumeSlider->GetValue() + step, m_pVolumeSlider->GetMinValue(),
+                               m_pVolumeSlider->GetMaxValue());
+  m_pVolumeSlider->SetValue(value);
+  ApplyVolume();
+  RememberSettings();
+}
+
+// Only within what has arrived: a seek past it would wait on the download.
+void CMusicBox::SeekBy(int seconds) {
+  const auto playback = m_playback.playback.load();
+  const int32_t total = m_playback.totalSeconds.load();
+  const int32_t bytesPerSec = m_playback.bytesPerSec.load();
+  if (playback == nullptr || total <= 0 || bytesPerSec <= 0) return;
+  const int64_t arrived =
+      (static_cast<int64_t>(playback->downloaded.load()) - m_playback.framesBegin.load()) / bytesPerSec;
+  const int64_t limit = std::min<int64_t>(arrived, total);
+  if (limit < 0) return;
+  const auto target = static_cast<int32_t>(std::clamp<int64_t>(m_playback.elapsedSeconds.load() + seconds, 0, limit));
+  if (m_pProgressSlider != nullptr) {
+    m_pProgressSlider->SetValue(static_cast<int>(int64_t{m_pProgressSlider->GetMaxValue()} * target / total));
+  }
+  engine::SeekTrack(m_playback, target, total);
+}
