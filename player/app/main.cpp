@@ -1,13 +1,17 @@
 // Tarvoni: the entry point. Sets up the skin, opens the main window and runs
 // the message loop until the player quits.
 #include <cstdio>
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 
 #include "app/music_box.h"
 #include "catalogue/catalogue_file.h"
+#include "platform/instance.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -28,6 +32,40 @@ constexpr char kUsageText[] =
     "\n"
     "  --help     show this text\n"
     "  --version  show the version\n";
+
+// The main window, for a later start that asks it to show itself.
+std::atomic<HWND> g_mainWindow{nullptr};
+
+// Makes this the user's one running player. When another one runs, it is
+// asked to show its window and this process ends: 0 when it did, 1 when it
+// did not answer. Where no claim can be made the player runs anyway.
+std::unique_ptr<platform::SingleInstance> ClaimTheOnlyPlayer(const PlayerFolders& folders) {
+  std::string folder = platform::UserFolderPath(platform::UserFolder::kRuntime);
+  if (folder.empty()) folder = folders.cacheFolder;
+  if (folder.empty()) return nullptr;
+  platform::SingleInstance::Outcome outcome;
+  std::string error;
+  auto claim = platform::SingleInstance::Claim(
+      folder, "tarvoni",
+      [] {
+        if (HWND window = g_mainWindow.load()) ::PostMessage(window, kShowMessage, 0, 0);
+      },
+      &outcome, &error);
+  switch (outcome) {
+    case platform::SingleInstance::Outcome::kFirst:
+      break;
+    case platform::SingleInstance::Outcome::kOtherAnswered:
+      std::printf("tarvoni: already running; its window is shown\n");
+      EndProcess(0);
+    case platform::SingleInstance::Outcome::kOtherSilent:
+      std::fprintf(stderr, "tarvoni: another tarvoni holds %starvoni.lock but does not answer\n", folder.c_str());
+      EndProcess(1);
+    case platform::SingleInstance::Outcome::kUnavailable:
+      std::fprintf(stderr, "tarvoni: cannot make sure this is the only player running (%s)\n", error.c_str());
+      break;
+  }
+  return claim;
+}
 
 }  // namespace
 
@@ -51,6 +89,7 @@ int main(int argc, char** argv) {
   }
   CPaintManagerUI::SetInstance(nullptr);
   MusicBoxSettings settings = DefaultMusicBoxSettings();
+  const std::unique_ptr<platform::SingleInstance> onlyPlayer = ClaimTheOnlyPlayer(settings.folders);
   const CStdString skinFolder(settings.folders.skinFolder);
   CPaintManagerUI::SetResourcePath(skinFolder);
   CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
@@ -63,6 +102,7 @@ int main(int argc, char** argv) {
   }
   musicBox->CenterWindow();
   ShowWindow(*musicBox, SW_SHOWNORMAL);
+  g_mainWindow.store(*musicBox);
   CPaintManagerUI::MessageLoop();
   EndProcess(0);
 }

@@ -58,6 +58,10 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case kPlayerEventMessage:
       OnPlayerEvent(lParam);
       break;
+    case kShowMessage:
+      ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+      SetForegroundWindow(m_hWnd);
+      break;
     default:
       handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
                                            uihost::CaptionControls::kButtonsAndSliders, &result);

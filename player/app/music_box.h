@@ -21,6 +21,8 @@ inline constexpr UINT kTrayMessage = WM_USER + 50;     // the tray icon's callba
 inline constexpr UINT kEngineMessage = WM_USER + 120;  // lParam: engine message type; wParam: its value
 // Player events 6 and 7 (lParam), raised on engine threads and shown here.
 inline constexpr UINT kPlayerEventMessage = WM_USER + 121;
+// Another start of the player asks this one to show its window.
+inline constexpr UINT kShowMessage = WM_USER + 122;
 
 inline constexpr int kIconBig = 107;
 inline constexpr int kIconSmall = 108;

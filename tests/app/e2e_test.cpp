@@ -178,6 +178,7 @@ class E2eTest : public ::testing::Test {
     std::string program;
     ASSERT_TRUE(platform::ReadWholeFile(TARVONI_PROGRAM, &program)) << TARVONI_PROGRAM;
     chmod(folder_.Write("tarvoni", program).c_str(), 0755);
+    mkdir(RuntimeFolder().c_str(), 0700);
     mkdir(folder_.Path("skin").c_str(), 0755);
     symlink(TARVONI_SKIN_FOLDER "DefaultSkin.dll", folder_.Path("skin/DefaultSkin.dll").c_str());
   }
@@ -191,7 +192,7 @@ class E2eTest : public ::testing::Test {
   std::vector<std::string> OnDesktop(const std::vector<std::string>& argv, std::vector<std::string> extra = {}) {
     extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "-u", "XDG_DATA_HOME", "-u",
                                  "XDG_CACHE_HOME", "-u", "XDG_CONFIG_HOME", "DISPLAY=" + display_,
-                                 "HOME=" + home_.Folder()});
+                                 "HOME=" + home_.Folder(), "XDG_RUNTIME_DIR=" + RuntimeFolder()});
     extra.insert(extra.end(), argv.begin(), argv.end());
     return extra;
   }
@@ -274,6 +275,8 @@ class E2eTest : public ::testing::Test {
   }
   std::string PlayerLog() const { return Contents(logs_.Path("tarvoni.log")); }
   std::string SoundPath() const { return home_.Path("sound.raw"); }
+  // The user's runtime folder, where the running player holds its claim.
+  std::string RuntimeFolder() const { return home_.Path("run"); }
   // The seconds of sound the player made so far.
   double SecondsHeard() const {
     const std::string sound = Contents(SoundPath());
@@ -417,6 +420,7 @@ TEST_F(E2eTest, ReadOnlyProgramFolderPlaysWithItsFilesInTheUsersFolders) {
   if (geteuid() == 0) {
     asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     ASSERT_EQ(chown(home_.Folder().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(RuntimeFolder().c_str(), 65534, 65534), 0);
     ASSERT_EQ(chmod(folder_.Path("").c_str(), 0755), 0);
   } else {
     ASSERT_EQ(chmod(folder_.Path("").c_str(), 0555), 0);
@@ -467,6 +471,23 @@ TEST_F(E2eTest, InstalledPlayerFindsItsSkinAndBrelixAndKeepsTheUsersNewerCatalog
   platform::SleepMs(1500);
   EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << PlayerLog();
   server_.ReleaseStalls();
+}
+
+// A second start shows the window of the one running, hidden in the tray,
+// and ends without a window or a tray icon of its own.
+TEST_F(E2eTest, SecondStartShowsTheRunningPlayersWindowAndEndsWithZero) {
+  const std::string window = StartOnRows({"one"});
+  ASSERT_FALSE(window.empty());
+  ASSERT_FALSE(WaitForWindow({"search", "--name", "^Tarvoni$"}, {window}).empty()) << "no tray icon";
+  ClickControl(window, "MusicBox.xml", "minbtn");
+  ASSERT_TRUE(WaitFor([&] { return VisibleWindows().empty(); })) << PlayerLog();
+
+  ChildProcess second(OnDesktop({folder_.Path("tarvoni")}), logs_.Path("second.log"));
+  EXPECT_EQ(second.WaitExit(kWaitMs), 0) << Contents(logs_.Path("second.log"));
+  EXPECT_EQ(Contents(logs_.Path("second.log")), "tarvoni: already running; its window is shown\n");
+  EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
+  EXPECT_EQ(Xdotool({"search", "--name", "^Tarvoni$"}).size(), 2u) << "one window and one tray icon";
+  EXPECT_TRUE(player_->Running());
 }
 
 }  // namespace
