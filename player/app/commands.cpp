@@ -28,6 +28,7 @@ void CMusicBox::Notify(TNotifyUI& msg) {
     auto* tab = dynamic_cast<COptionUI*>(msg.pSender);
     if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) {
       OnCategorySelected(tab);
+      ApplyFilter();
       RememberSettings();
     }
   }

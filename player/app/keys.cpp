@@ -1,7 +1,8 @@
 // The main window's keys: Space plays or pauses, Enter plays the selected
 // row, Up and Down move the selection, Left and Right seek 5 s within what
 // has arrived, + and - (or Ctrl+Up and Ctrl+Down) change the volume, and the
-// media keys play, pause and step while the window has the focus.
+// media keys play, pause and step while the window has the focus; Ctrl+F
+// opens the filter box (filter.cpp).
 #include <algorithm>
 
 #include "app/music_box.h"
@@ -27,9 +28,14 @@ bool CMusicBox::OnKey(WPARAM key) {
     case VK_MEDIA_STOP:
       Pause();
       return true;
-    case VK_RETURN:
-      if (m_pMusics != nullptr && m_pMusics->GetCurSel() >= 0) ActivateRow(m_pMusics->GetCurSel());
+    case VK_RETURN: {
+      const int selected = m_pMusics != nullptr ? m_pMusics->GetCurSel() : -1;
+      if (selected >= 0 && m_pMusics->GetItemAt(selected)->IsVisible()) ActivateRow(selected);
       return true;
+    }
+    case 'F':
+      if (control) OpenFilter();
+      return control;
     case VK_UP:
     case VK_DOWN: {
       const int step = key == VK_UP ? -1 : 1;
@@ -61,11 +67,17 @@ bool CMusicBox::OnKey(WPARAM key) {
   }
 }
 
+// To the next row shown in the direction of `step`; from no selection, to the first row shown.
 void CMusicBox::MoveSelection(int step) {
   const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
-  if (count == 0) return;
-  const int current = m_pMusics->GetCurSel();
-  m_pMusics->SelectItem(current < 0 ? 0 : std::clamp(current + step, 0, count - 1));
+  const int current = m_pMusics != nullptr ? m_pMusics->GetCurSel() : -1;
+  if (current < 0) step = 1;
+  for (int i = current + step; i >= 0 && i < count; i += step) {
+    if (m_pMusics->GetItemAt(i)->IsVisible()) {
+      m_pMusics->SelectItem(i);
+      return;
+    }
+  }
 }
 
 void CMusicBox::StepVolume(int step) {

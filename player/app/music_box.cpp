@@ -181,7 +181,12 @@ LRESULT CMusicBox::OnTrayNotify(LPARAM mouseMessage) {
 
 LRESULT CMusicBox::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
   // Escape does nothing in the main window, and is kept from the controls.
-  if (uMsg == WM_KEYDOWN) bHandled = wParam == VK_ESCAPE || OnKey(wParam);
+  if (uMsg == WM_KEYDOWN) {
+    bHandled = (m_filtering && OnFilterKey(wParam)) || wParam == VK_ESCAPE || OnKey(wParam);
+  } else if (uMsg == WM_CHAR) {
+    OnFilterCharacter(wParam);
+    bHandled = m_filtering;
+  }
   return 0;
 }
 

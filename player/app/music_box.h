@@ -108,6 +108,15 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   // Seeks `seconds` from the played position, within what has arrived.
   void SeekBy(int seconds);
 
+  // The filter box (filter.cpp).
+  void OpenFilter();
+  void CloseFilter();
+  // True when `key` belongs to the filter box while it is open.
+  bool OnFilterKey(WPARAM key);
+  void OnFilterCharacter(WPARAM codePoint);
+  // Shows the rows whose titles hold the filter text (all when closed).
+  void ApplyFilter();
+
   // Remembered settings (remembered.cpp).
   // Reads the settings file and gives the volume slider its remembered value.
   void RestoreVolume();
@@ -145,6 +154,9 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   CControlUI* m_pPause = nullptr;
   CControlUI* m_pWorkspace = nullptr;
   CListUI* m_pMusics = nullptr;
+  CControlUI* m_pFilter = nullptr;
+  bool m_filtering = false;
+  std::string m_filterText;
 
   CCatalogueDoc m_catalogue;
   PlayerSettings m_remembered;

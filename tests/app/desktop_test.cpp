@@ -202,6 +202,45 @@ TEST_F(KeysTest, ArrowsMoveTheSelectionEnterAndSpacePlayItMediaKeysStep) {
   EXPECT_EQ(TrackUrl(), server_.Url("/a.mp3")) << "Space does not start another row while one is located";
 }
 
+TEST_F(KeysTest, CtrlFFiltersTheRowsByTypedTextSkippedByTheKeysAndEscapeClearsIt) {
+  OpenStalledRows({"Neon Night", "月光舞池", "neon dawn", "Sun"});
+  auto shown = [&] {
+    std::vector<int> rows;
+    for (int i = 0; i < List().GetCount(); ++i) {
+      if (List().GetItemAt(i)->IsVisible()) rows.push_back(i);
+    }
+    return rows;
+  };
+  auto type = [&](const std::u32string& text) {
+    for (char32_t c : text) ::PostMessage(window_, WM_CHAR, c, 1);
+    PumpFor(30);
+  };
+  const int fullHeight = Control("workspace")->GetFixedHeight();
+  Key('F', true);
+  ASSERT_TRUE(Control("filter")->IsVisible());
+  type(U"NEO");
+  EXPECT_EQ(shown(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(Control("filter")->GetText(), "筛选: NEO");
+  EXPECT_EQ(Control("workspace")->GetFixedHeight(), fullHeight - 2 * 30) << "the list ends with the last row shown";
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  EXPECT_EQ(List().GetCurSel(), 2) << "the hidden row is skipped";
+  type(U"N D");
+  EXPECT_EQ(shown(), (std::vector<int>{2}));
+  EXPECT_EQ(TrackUrl(), "") << "Space typed into the filter plays nothing";
+  Key(VK_RETURN);
+  EXPECT_EQ(TrackUrl(), server_.Url("/neon dawn.mp3"));
+  for (int i = 0; i < 6; ++i) Key(VK_BACK);
+  type(U"光");
+  EXPECT_EQ(shown(), (std::vector<int>{1}));
+  Key(VK_ESCAPE);
+  EXPECT_EQ(shown(), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_FALSE(Control("filter")->IsVisible());
+  EXPECT_EQ(Control("workspace")->GetFixedHeight(), fullHeight);
+  type(U"x");
+  EXPECT_EQ(shown(), (std::vector<int>{0, 1, 2, 3})) << "typing goes nowhere once the filter is closed";
+}
+
 TEST_F(KeysTest, SpacePausesASoundingTrackAndResumesIt) {
   OpenStalledRows({"a"});
   Activate(0);

@@ -15,6 +15,7 @@
 
 #include "../src/backend.h"
 #include "platform/sync.h"
+#include "platform/text.h"
 #include "render.h"
 #include "sdl_backend.h"
 #include "uilib/ui_window.h"
@@ -326,6 +327,12 @@ void Translate(const SDL_Event& event) {
       UINT message = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
       LPARAM lParam = 1 | (alt ? (1 << 29) : 0) | (event.key.repeat ? (1 << 30) : 0);
       PushInput(record->handle, message, key, lParam);
+      return;
+    }
+    case SDL_TEXTINPUT: {
+      WindowRecord* record = FindRecord(SDL_GetWindowFromID(event.text.windowID));
+      if (!record) return;
+      for (char32_t codePoint : platform::Utf8ToCodePoints(event.text.text)) PushInput(record->handle, WM_CHAR, codePoint, 1);
       return;
     }
     case SDL_SYSWMEVENT:
@@ -1136,6 +1143,16 @@ SHORT GetKeyState(int key) {
   if (key == static_cast<int>(VK_SHIFT)) down = (mods & KMOD_SHIFT) != 0;
   if (key == static_cast<int>(VK_MENU)) down = (mods & KMOD_ALT) != 0;
   return down ? static_cast<SHORT>(0x8000) : 0;
+}
+
+BOOL EnableTextInput(BOOL enable) {
+  if (!uilib::backend::EnsureVideo()) return FALSE;
+  if (enable) {
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+  return TRUE;
 }
 
 BOOL HaveDisplay() { return uilib::backend::EnsureVideo() ? TRUE : FALSE; }

@@ -12,6 +12,13 @@ namespace platform {
 // nothing above U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view text);
 
+// The code points of `text`; a byte that begins no well-formed sequence
+// stands for U+FFFD.
+std::u32string Utf8ToCodePoints(std::string_view text);
+// Appends `codePoint` in UTF-8; a surrogate or a value above U+10FFFF is
+// appended as U+FFFD.
+void AppendUtf8(std::string* text, char32_t codePoint);
+
 // Converts GB18030 (and so GBK and GB2312) to UTF-8. A byte sequence that is
 // not GB18030 becomes U+FFFD, so `*utf8` is always usable; the result is true
 // only when every byte converted exactly (then Utf8ToGb18030 gives the input

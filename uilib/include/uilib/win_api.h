@@ -49,6 +49,11 @@ BOOL ClientToScreen(HWND hWnd, POINT* point);
 // is held down (as the keyboard stood at the last input handled).
 SHORT GetKeyState(int key);
 
+// Typed text (composed by the input method where one runs) arrives as
+// WM_CHAR, one message per code point, while enabled; keys still arrive as
+// WM_KEYDOWN. Off at start.
+BOOL EnableTextInput(BOOL enable);
+
 // TRUE when windows can be shown: a display could be opened, or
 // SDL_VIDEODRIVER names a driver without one on purpose (tests, pictures).
 BOOL HaveDisplay();
