@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/http.h"
 #include "platform/report.h"
+#include "platform/sync.h"
 
 // Where the bytes come from: a local file or an HTTP resource.
 class ByteSource {
@@ -45,10 +46,20 @@ class FileSource : public ByteSource {
   std::unique_ptr<platform::File> file_;
 };
 
-// An HTTP resource read with one HTTP/1.0 GET per fetch.
+// A whole inspection over HTTP, every request and retry included, ends
+// within this long of its start, whatever the server does.
+constexpr uint64_t kInspectionBudgetMs = 8500;
+// Connecting may take this long per request, and so may each silence of the
+// server.
+constexpr uint32_t kRequestTimeoutMs = 3000;
+
+// An HTTP resource read with one HTTP/1.0 GET per fetch. A server that never
+// answers, stalls or drips bytes holds the inspection no longer than its
+// budget, which starts when the source is made.
 class HttpSource : public ByteSource {
  public:
-  explicit HttpSource(std::string url) : url_(std::move(url)) {}
+  explicit HttpSource(std::string url)
+      : url_(std::move(url)), deadlineMs_(platform::MonotonicMs() + kInspectionBudgetMs) {}
 
   // Sends a GET with `headers`, up to three attempts. An attempt fails when
   // the server cannot be reached or answers with a status other than 2xx.
@@ -56,7 +67,10 @@ class HttpSource : public ByteSource {
     platform::HttpRequestOptions options;
     options.headers = headers;
     options.http10 = true;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    options.connectTimeoutMs = kRequestTimeoutMs;
+    options.stallTimeoutMs = kRequestTimeoutMs;
+    options.deadlineMs = deadlineMs_;
+    for (int attempt = 0; attempt < 3 && platform::MonotonicMs() < deadlineMs_; ++attempt) {
       auto response = session_.Open(url_, options);
       if (response && response->StatusText().starts_with('2')) return response;
     }
@@ -93,6 +107,7 @@ class HttpSource : public ByteSource {
   }
 
   std::string url_;
+  const uint64_t deadlineMs_;
   platform::HttpSession session_;
 };
 

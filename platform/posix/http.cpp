@@ -4,23 +4,24 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <string_view>
 
+#include "platform/sync.h"
+
 namespace platform {
 namespace {
 
 // A transfer stops taking bytes from the socket while this much is unread.
 constexpr size_t kPauseThreshold = 64 * 1024;
-constexpr long kConnectTimeoutMs = 15000;
-// A dead server cannot hold a thread forever: under 1 byte/s for 30 s aborts.
-constexpr long kLowSpeedBytesPerSecond = 1;
-constexpr long kLowSpeedSeconds = 30;
 constexpr long kMaxRedirects = 10;
-constexpr int kPollMs = 1000;
+// A waiting call looks at its cancel flag, deadline and silence this often.
+constexpr int kPollMs = 50;
 constexpr char kAllowedProtocols[] = "http,https";
 
 void InitCurlOnce() {
@@ -69,6 +70,52 @@ std::string NormalizeHeaderLine(const std::string& line) {
   if (colon == std::string::npos) return line;
   return std::string(Trim(std::string_view(line).substr(0, colon))) + ": " +
          std::string(Trim(std::string_view(line).substr(colon + 1)));
+}
+
+// The first byte of "bytes N-M/T" or "bytes N-M/*", with N <= M < T.
+bool ParseContentRangeFirst(std::string_view value, uint64_t* first) {
+  if (value.size() < 6 || !EqualsIgnoringCase(value.substr(0, 6), "bytes ")) return false;
+  const char* position = value.data() + 6;
+  const char* end = value.data() + value.size();
+  while (position < end && *position == ' ') ++position;
+  uint64_t from = 0;
+  uint64_t to = 0;
+  auto [dash, fromError] = std::from_chars(position, end, from);
+  if (fromError != std::errc() || dash == end || *dash != '-') return false;
+  auto [slash, toError] = std::from_chars(dash + 1, end, to);
+  if (toError != std::errc() || slash == end || *slash != '/' || to < from) return false;
+  if (std::string_view(slash + 1, end - slash - 1) != "*") {
+    uint64_t total = 0;
+    auto [totalEnd, totalError] = std::from_chars(slash + 1, end, total);
+    if (totalError != std::errc() || totalEnd != end || to >= total) return false;
+  }
+  *first = from;
+  return true;
+}
+
+// What went wrong, in words a user understands.
+std::string DescribeFailure(CURLcode code, long osErrno) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST: return "cannot resolve host";
+    case CURLE_COULDNT_RESOLVE_PROXY: return "cannot resolve proxy";
+    case CURLE_COULDNT_CONNECT:
+      if (osErrno == ECONNREFUSED) return "connection refused";
+      if (osErrno == ENETUNREACH || osErrno == EHOSTUNREACH) return "no route to host";
+      return "cannot connect";
+    case CURLE_OPERATION_TIMEDOUT: return "timed out";
+    // The address itself was checked before the request: only a redirect
+    // can have led to another scheme.
+    case CURLE_UNSUPPORTED_PROTOCOL: return "redirect to a non-http address";
+    case CURLE_TOO_MANY_REDIRECTS: return "too many redirects";
+    case CURLE_GOT_NOTHING: return "empty reply";
+    case CURLE_PARTIAL_FILE: return "connection closed early";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR: return osErrno == ECONNRESET ? "connection reset" : "connection broken";
+    case CURLE_WEIRD_SERVER_REPLY: return "malformed reply";
+    case CURLE_SSL_CONNECT_ERROR: return "secure connection failed";
+    case CURLE_PEER_FAILED_VERIFICATION: return "server certificate not trusted";
+    default: return curl_easy_strerror(code);
+  }
 }
 
 std::string GetUrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
@@ -160,7 +207,11 @@ class SharedCache {
 // decides when bytes are taken from the socket.
 class CurlResponse final : public HttpResponse {
  public:
-  explicit CurlResponse(std::shared_ptr<SharedCache> cache) : cache_(std::move(cache)) {}
+  CurlResponse(std::shared_ptr<SharedCache> cache, const HttpRequestOptions& options)
+      : cache_(std::move(cache)),
+        stallTimeoutMs_(options.stallTimeoutMs),
+        deadlineMs_(options.deadlineMs),
+        cancel_(options.cancel) {}
   ~CurlResponse() override {
     if (multi_ && easy_) curl_multi_remove_handle(multi_, easy_);
     if (easy_) curl_easy_cleanup(easy_);
@@ -174,7 +225,8 @@ class CurlResponse final : public HttpResponse {
   bool Start(const std::string& url, const HttpRequestOptions& options) {
     easy_ = curl_easy_init();
     multi_ = curl_multi_init();
-    if (!easy_ || !multi_) return false;
+    if (!easy_ || !multi_) return Fail("out of memory");
+    Append("Accept-Encoding: identity");
     for (const std::string& line : options.headers) Append(NormalizeHeaderLine(line));
     if (options.noCache) {
       Append("Cache-Control: no-cache");
@@ -186,9 +238,9 @@ class CurlResponse final : public HttpResponse {
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeoutMs));
+    // The body is handed over as it came; an encoded one is refused instead.
+    curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (options.http10) curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     if (requestHeaders_) curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, requestHeaders_);
@@ -197,8 +249,9 @@ class CurlResponse final : public HttpResponse {
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlResponse::OnBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return false;
-    while (!headersComplete_ && !finished_) Pump();
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return Fail("out of memory");
+    Await([this] { return headersComplete_; });
+    if (!headersComplete_ && error_.empty()) error_ = "no reply";
     return headersComplete_;
   }
 
@@ -210,18 +263,16 @@ class CurlResponse final : public HttpResponse {
     return true;
   }
 
+  bool ContentRangeFirst(uint64_t* first) const override {
+    return contentRange_ && ParseContentRangeFirst(*contentRange_, first);
+  }
+
+  std::string Error() const override { return error_; }
+
   bool Read(void* buffer, size_t capacity, size_t* got) override {
     *got = 0;
-    while (Unread() == 0 && !finished_) {
-      if (paused_) {
-        // Unpausing may hand over the held-back bytes at once, or pause again.
-        paused_ = false;
-        curl_easy_pause(easy_, CURLPAUSE_CONT);
-      } else {
-        Pump();
-      }
-    }
-    if (Unread() == 0) return result_ == CURLE_OK;
+    Await([this] { return Unread() > 0; });
+    if (Unread() == 0) return error_.empty();
     size_t count = std::min(capacity, Unread());
     std::memcpy(buffer, body_.data() + readPosition_, count);
     readPosition_ += count;
@@ -240,58 +291,111 @@ class CurlResponse final : public HttpResponse {
 
   size_t Unread() const { return body_.size() - readPosition_; }
 
+  // Moves the transfer on until `ready()` holds or the transfer has ended,
+  // ending it when the caller cancels, the deadline passes or the server
+  // stays silent for the stall time-out (counted from the start of the wait,
+  // since a transfer held back for an unhurried reader is not stalled).
+  template <typename Ready>
+  void Await(Ready ready) {
+    lastByteMs_ = MonotonicMs();
+    while (!ready() && !finished_ && !LimitReached()) {
+      if (paused_) {
+        // Unpausing may hand over the held-back bytes at once, or pause again.
+        paused_ = false;
+        curl_easy_pause(easy_, CURLPAUSE_CONT);
+      } else {
+        Pump();
+      }
+    }
+  }
+
+  bool LimitReached() {
+    const uint64_t now = MonotonicMs();
+    const bool pastDeadline = deadlineMs_ != 0 && now >= deadlineMs_;
+    const bool stalled = stallTimeoutMs_ != 0 && now - lastByteMs_ >= stallTimeoutMs_;
+    const char* why = cancel_ && cancel_->load() ? "cancelled" : pastDeadline || stalled ? "timed out" : nullptr;
+    if (why) Fail(why);
+    return why != nullptr;
+  }
+
   // Waits up to a poll interval for the socket or curl's own timers, then
   // lets curl move the transfer on.
   void Pump() {
     int running = 0;
     if (curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr) != CURLM_OK ||
         curl_multi_perform(multi_, &running) != CURLM_OK) {
-      Finish(CURLE_RECV_ERROR);
+      Fail("connection broken");
       return;
     }
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
-      if (message->msg == CURLMSG_DONE) Finish(message->data.result);
+      if (message->msg != CURLMSG_DONE) continue;
+      if (message->data.result == CURLE_OK) {
+        finished_ = true;
+        continue;
+      }
+      long osErrno = 0;
+      curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
+      Fail(DescribeFailure(message->data.result, osErrno));
     }
   }
 
-  void Finish(CURLcode result) {
-    if (finished_) return;
-    finished_ = true;
-    result_ = result;
+  // Ends the transfer with `why` unless it has ended already. Always false.
+  bool Fail(const std::string& why) {
+    if (!finished_) {
+      finished_ = true;
+      error_ = why;
+    }
+    return false;
   }
 
   // Headers come line by line, for every response on the way: interim 1xx
   // answers and followed redirects each start over with a new status line.
   static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
-    static_cast<CurlResponse*>(self)->TakeHeaderLine(std::string_view(data, size * count));
-    return size * count;
+    auto* response = static_cast<CurlResponse*>(self);
+    response->lastByteMs_ = MonotonicMs();
+    // Zero aborts the transfer.
+    return response->TakeHeaderLine(std::string_view(data, size * count)) ? size * count : 0;
   }
 
-  void TakeHeaderLine(std::string_view line) {
-    if (headersComplete_) return;  // trailers of a chunked body
+  // False when the response is refused.
+  bool TakeHeaderLine(std::string_view line) {
+    if (headersComplete_) return true;  // trailers of a chunked body
     if (line.substr(0, 5) == "HTTP/") {
       size_t space = line.find(' ');
       std::string_view rest = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
       status_ = std::string(rest.substr(0, rest.find_first_not_of("0123456789")));
       contentLength_.reset();
+      contentRange_.reset();
+      contentEncoding_.clear();
       hasLocation_ = false;
-      return;
+      return true;
     }
     std::string_view content = Trim(line);
-    if (content.empty()) {
-      int code = std::atoi(status_.c_str());
-      bool interim = code >= 100 && code < 200;
-      bool redirected = code >= 300 && code < 400 && hasLocation_;
-      if (!interim && !redirected) headersComplete_ = true;
-      return;
-    }
+    if (content.empty()) return EndOfHeaders();
     size_t colon = content.find(':');
-    if (colon == std::string_view::npos) return;
+    if (colon == std::string_view::npos) return true;
     std::string_view name = Trim(content.substr(0, colon));
     std::string_view value = Trim(content.substr(colon + 1));
     if (EqualsIgnoringCase(name, "Content-Length")) contentLength_ = std::string(value);
+    if (EqualsIgnoringCase(name, "Content-Range")) contentRange_ = std::string(value);
+    if (EqualsIgnoringCase(name, "Content-Encoding")) contentEncoding_ = std::string(value);
     if (EqualsIgnoringCase(name, "Location")) hasLocation_ = !value.empty();
+    return true;
+  }
+
+  // Marks the headers complete unless another response follows this one.
+  bool EndOfHeaders() {
+    int code = std::atoi(status_.c_str());
+    bool interim = code >= 100 && code < 200;
+    bool redirected = code >= 300 && code < 400 && hasLocation_;
+    if (interim || redirected) return true;
+    // Only the plain body was asked for (Accept-Encoding: identity).
+    if (!contentEncoding_.empty() && !EqualsIgnoringCase(contentEncoding_, "identity")) {
+      return Fail("unasked Content-Encoding \"" + contentEncoding_ + "\"");
+    }
+    headersComplete_ = true;
+    return true;
   }
 
   static size_t OnBody(char* data, size_t size, size_t count, void* self) {
@@ -307,26 +411,35 @@ class CurlResponse final : public HttpResponse {
       body_.erase(0, readPosition_);
       readPosition_ = 0;
     }
+    lastByteMs_ = MonotonicMs();
     headersComplete_ = true;
     body_.append(data, count);
     return count;
   }
 
   std::shared_ptr<SharedCache> cache_;
+  const uint64_t stallTimeoutMs_;
+  const uint64_t deadlineMs_;
+  const std::atomic<bool>* const cancel_;
   CURL* easy_ = nullptr;
   CURLM* multi_ = nullptr;
   curl_slist* requestHeaders_ = nullptr;
   // The response being received.
   std::string status_;
   std::optional<std::string> contentLength_;
+  std::optional<std::string> contentRange_;
+  std::string contentEncoding_;
   bool hasLocation_ = false;
   bool headersComplete_ = false;
   // Body bytes taken from curl and not yet read.
   std::string body_;
   size_t readPosition_ = 0;
   bool paused_ = false;
+  uint64_t lastByteMs_ = 0;
+  // Set once the transfer has ended; `error_` then says why, unless it
+  // ended well.
   bool finished_ = false;
-  CURLcode result_ = CURLE_OK;
+  std::string error_;
 };
 
 }  // namespace
@@ -343,11 +456,18 @@ HttpSession::HttpSession() {
 
 HttpSession::~HttpSession() = default;
 
-std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const HttpRequestOptions& options) {
+std::unique_ptr<HttpResponse> HttpSession::Open(const std::string& url, const HttpRequestOptions& options,
+                                                std::string* error) {
   UrlParts parts;
-  if (!SplitUrl(url, &parts)) return nullptr;
-  auto response = std::make_unique<CurlResponse>(state_->cache);
-  if (!response->Start(EscapeUnsafeBytes(url), options)) return nullptr;
+  if (!SplitUrl(url, &parts)) {
+    if (error) *error = "not an http(s) address";
+    return nullptr;
+  }
+  auto response = std::make_unique<CurlResponse>(state_->cache, options);
+  if (!response->Start(EscapeUnsafeBytes(url), options)) {
+    if (error) *error = response->Error();
+    return nullptr;
+  }
   return response;
 }
 

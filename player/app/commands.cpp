@@ -72,10 +72,11 @@ void CMusicBox::OpenAbout() {
 }
 
 void CMusicBox::Play() {
-  const bool waiting = m_playback.paused.load() || m_playback.buffering.load();
-  if (!engine::TrackUrl(m_playback).empty() && !waiting) return;
-  if (waiting && m_playback.playback.load() != nullptr) {
-    engine::ResumeTrack(m_playback);
+  if (m_engine == nullptr) return;
+  const bool waiting = m_engine->Paused() || m_engine->Buffering();
+  if (!m_engine->TrackUrl().empty() && !waiting) return;
+  if (waiting && m_engine->HasTrack()) {
+    m_engine->Resume();
   } else {
     const int selected = m_pMusics != nullptr ? m_pMusics->GetCurSel() : -1;
     if (selected < 0) return;
@@ -85,8 +86,8 @@ void CMusicBox::Play() {
 }
 
 void CMusicBox::Pause() {
-  if (m_playback.paused.load() || m_playback.playback.load() == nullptr) return;
-  engine::PauseTrack(m_playback);
+  if (m_engine == nullptr || m_engine->Paused() || !m_engine->HasTrack()) return;
+  m_engine->Pause();
   ShowPlay();
 }
 
@@ -121,17 +122,17 @@ void CMusicBox::StartRowTrack(CControlUI* row) {
     m_pProgressSlider->SetMidValue(0);
     m_pMusicLength->SetText("正在定位舞曲...");
   }
-  engine::RequestTrack(m_playback, url.str());
+  if (m_engine != nullptr) m_engine->RequestTrack(url.str());
 }
 
 void CMusicBox::ApplyVolume() {
-  if (m_pVolumeSlider != nullptr) engine::SetTrackVolume(m_playback, m_pVolumeSlider->GetValue());
+  if (m_pVolumeSlider != nullptr && m_engine != nullptr) m_engine->SetVolume(m_pVolumeSlider->GetValue());
 }
 
 void CMusicBox::Seek() {
   const int maximum = m_pProgressSlider->GetMaxValue();
-  if (maximum <= 0) return;
-  engine::SeekTrack(m_playback, m_pProgressSlider->GetValue(), maximum);
+  if (maximum <= 0 || m_engine == nullptr) return;
+  m_engine->Seek(m_pProgressSlider->GetValue(), maximum);
 }
 
 void CMusicBox::ShowPlay() {
@@ -154,8 +155,8 @@ void CMusicBox::ActivateRow(int index) {
 }
 
 int CMusicBox::FindPlayingRow() const {
-  if (m_pMusics == nullptr) return -1;
-  const std::string url = engine::TrackUrl(m_playback);
+  if (m_pMusics == nullptr || m_engine == nullptr) return -1;
+  const std::string url = m_engine->TrackUrl();
   for (int i = 0; i < m_pMusics->GetCount(); ++i) {
     if (m_pMusics->GetItemAt(i)->GetUserData() == url.c_str()) return i;
   }

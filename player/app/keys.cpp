@@ -91,17 +91,16 @@ void CMusicBox::StepVolume(int step) {
 
 // Only within what has arrived: a seek past it would wait on the download.
 void CMusicBox::SeekBy(int seconds) {
-  const auto playback = m_playback.playback.load();
-  const int32_t total = m_playback.totalSeconds.load();
-  const int32_t bytesPerSec = m_playback.bytesPerSec.load();
-  if (playback == nullptr || total <= 0 || bytesPerSec <= 0) return;
-  const int64_t arrived =
-      (static_cast<int64_t>(playback->downloaded.load()) - m_playback.framesBegin.load()) / bytesPerSec;
+  if (m_engine == nullptr || !m_engine->HasTrack()) return;
+  const int32_t total = m_engine->TotalSeconds();
+  const engine::StreamFigures figures = m_engine->Figures();
+  if (total <= 0 || figures.bytesPerSec <= 0) return;
+  const int64_t arrived = (int64_t{m_engine->DownloadedBytes()} - figures.framesBegin) / figures.bytesPerSec;
   const int64_t limit = std::min<int64_t>(arrived, total);
   if (limit < 0) return;
-  const auto target = static_cast<int32_t>(std::clamp<int64_t>(m_playback.elapsedSeconds.load() + seconds, 0, limit));
+  const auto target = static_cast<int32_t>(std::clamp<int64_t>(m_engine->ElapsedSeconds() + seconds, 0, limit));
   if (m_pProgressSlider != nullptr) {
     m_pProgressSlider->SetValue(static_cast<int>(int64_t{m_pProgressSlider->GetMaxValue()} * target / total));
   }
-  engine::SeekTrack(m_playback, target, total);
+  m_engine->Seek(target, total);
 }

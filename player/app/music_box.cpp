@@ -1,6 +1,5 @@
 #include "app/music_box.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -11,14 +10,9 @@
 
 namespace {
 
-// The main window, for the player event sink, which has no other way to it.
-std::atomic<CMusicBox*> g_mainWindow{nullptr};
-
 constexpr char kProgramName[] = "Tarvoni";
 
 }  // namespace
-
-CMusicBox* MainWindow() { return g_mainWindow.load(); }
 
 MusicBoxSettings DefaultMusicBoxSettings() {
   MusicBoxSettings settings;
@@ -32,11 +26,7 @@ MusicBoxSettings DefaultMusicBoxSettings() {
 
 CMusicBox::CMusicBox(MusicBoxSettings settings) : m_settings(std::move(settings)) {}
 
-CMusicBox::~CMusicBox() {
-  m_engine.reset();
-  CMusicBox* self = this;
-  g_mainWindow.compare_exchange_strong(self, nullptr);
-}
+CMusicBox::~CMusicBox() = default;
 
 LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
@@ -54,9 +44,6 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       break;
     case kEngineMessage:
       result = OnEngineMessage(wParam, lParam);
-      break;
-    case kPlayerEventMessage:
-      OnPlayerEvent(lParam);
       break;
     case kShowMessage:
       ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
@@ -80,7 +67,6 @@ LRESULT CMusicBox::OnCreate() {
 
 void CMusicBox::Initialise() {
   m_postTarget = m_hWnd;
-  g_mainWindow.store(this);
   FindControls();
   SetWindowText(m_hWnd, kProgramName);
   AddTrayIcon();
@@ -135,11 +121,12 @@ void CMusicBox::AddTrayIcon() {
 }
 
 void CMusicBox::StartWorkers() {
-  m_playback.cacheFolder = m_settings.folders.cacheFolder;
-  m_playback.libraryFolder = m_settings.folders.libraryFolder;
-  m_playback.host = this;
-  m_playback.eventSink = PlayerEventSink;
-  m_engine = engine::EngineThreads::Start(m_playback);
+  engine::EngineSettings settings;
+  settings.programFolder = m_settings.folders.libraryFolder;
+  // The engine names its cache file below the folder itself.
+  settings.cacheFolder = m_settings.folders.cacheFolder.substr(0, m_settings.folders.cacheFolder.size() - 1);
+  m_engine = engine::Engine::Start(*this, settings);
+  ApplyVolume();
 
   m_updateSource = std::make_shared<CatalogueUpdateSource>();
   m_updateSource->cacheFolder = m_settings.folders.cacheFolder;

@@ -11,16 +11,13 @@
 #include "app/player_settings.h"
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_update.h"
+#include "engine/engine.h"
 #include "engine/engine_host.h"
-#include "engine/engine_threads.h"
-#include "engine/playback.h"
 #include "uihost/skin_window.h"
 
 // Window messages of the main window.
 inline constexpr UINT kTrayMessage = WM_USER + 50;     // the tray icon's callback; lParam: mouse message
 inline constexpr UINT kEngineMessage = WM_USER + 120;  // lParam: engine message type; wParam: its value
-// Player events 6 and 7 (lParam), raised on engine threads and shown here.
-inline constexpr UINT kPlayerEventMessage = WM_USER + 121;
 // Another start of the player asks this one to show its window.
 inline constexpr UINT kShowMessage = WM_USER + 122;
 
@@ -41,8 +38,8 @@ MusicBoxSettings DefaultMusicBoxSettings();
 class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, public engine::EngineHost {
  public:
   explicit CMusicBox(MusicBoxSettings settings);
-  // Ends the engine threads when they were started (the program itself never
-  // destroys its main window: it quits with them running).
+  // Ends the engine when it was started (the program itself never destroys
+  // its main window: it quits with the engine running).
   ~CMusicBox() override;
 
   LPCTSTR GetWindowClassName() const override { return "UIMusicFrame"; }
@@ -55,7 +52,8 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   void BuildTrackList(const CStdString& category);
 
   CPaintManagerUI& PaintManager() { return m_pm; }
-  engine::PlaybackState& Playback() { return m_playback; }
+  // Null until the window has started it.
+  engine::Engine* Engine() { return m_engine.get(); }
   bool EngineStarted() const { return m_engine != nullptr; }
   bool TrayIconShown() const { return m_trayIconShown; }
   const NOTIFYICONDATA& TrayIcon() const { return m_trayIcon; }
@@ -65,8 +63,6 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   void OnFinalMessage(HWND hWnd) override;
 
  private:
-  friend void PlayerEventSink(int event, uint32_t value);
-
   // Start-up (music_box.cpp).
   LRESULT OnCreate();
   void Initialise();
@@ -129,9 +125,8 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
 
   // Progress (progress.cpp).
   LRESULT OnEngineMessage(WPARAM value, LPARAM type);
-  void OnPlayerEvent(LPARAM event);
   void ShowDownloaded(uint32_t downloaded);
-  void CheckBuffering(uint32_t downloaded);
+  void ShowBuffering(const engine::EngineReport& report);
   void ShowPosition(uint32_t seconds);
   void ShowStatus(LPCTSTR text);
   // Moves on to the row after the one that ended or failed.
@@ -172,15 +167,5 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   HWND m_postTarget = nullptr;
   // What the update thread reads; shared with it, since it may outlive the window.
   std::shared_ptr<CatalogueUpdateSource> m_updateSource;
-  engine::PlaybackState m_playback;
-  // Declared after the state the threads use, so that it ends first.
-  std::unique_ptr<engine::EngineThreads> m_engine;
+  std::unique_ptr<engine::Engine> m_engine;
 };
-
-// The process-wide main window: the one that initialised last, until it is
-// destroyed; null before.
-CMusicBox* MainWindow();
-
-// The player event sink of the engine: reaches the main window through the
-// process-wide reference.
-void PlayerEventSink(int event, uint32_t value);

@@ -19,19 +19,17 @@ CStdString TimesText(int32_t elapsed, int32_t total) {
 }  // namespace
 
 LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
-  const auto amount = static_cast<uint32_t>(value);
-  switch (type) {
+  if (m_engine == nullptr) return 0;
+  const engine::EngineReport report = m_engine->Digest(static_cast<uint32_t>(type), static_cast<uint32_t>(value));
+  const auto amount = static_cast<int32_t>(report.value);
+  switch (report.type) {
     case engine::kMessageDuration:
-      m_playback.totalSeconds.store(static_cast<int32_t>(amount));
-      ShowStatus(TimesText(0, static_cast<int32_t>(amount)));
-      m_catalogue.SetTrackTime(m_currentCategory.str(), m_currentTitle.str(), static_cast<int>(amount));
-      break;
-    case engine::kMessageContentLength:
-      m_playback.contentLength.store(static_cast<int32_t>(amount));
+      ShowStatus(TimesText(0, amount));
+      m_catalogue.SetTrackTime(m_currentCategory.str(), m_currentTitle.str(), amount);
       break;
     case engine::kMessageDownloaded:
-      ShowDownloaded(amount);
-      CheckBuffering(amount);
+      ShowDownloaded(report.value);
+      ShowBuffering(report);
       break;
     case engine::kMessageTrackEnd:
       m_failuresInARow = 0;
@@ -40,9 +38,19 @@ LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
       ShowStatus(kTrackEndedText);
       break;
     case engine::kMessagePosition:
-      m_playback.elapsedSeconds.store(static_cast<int32_t>(amount));
-      ShowStatus(TimesText(static_cast<int32_t>(amount), m_playback.totalSeconds.load()));
-      ShowPosition(amount);
+      ShowStatus(TimesText(amount, m_engine->TotalSeconds()));
+      ShowPosition(report.value);
+      break;
+    case engine::kMessageRanDry:
+      if (report.resumed) {
+        ShowPause();
+      } else {
+        ShowPlay();
+      }
+      break;
+    case engine::kMessagePlaying:
+      m_failuresInARow = 0;
+      ShowPause();
       break;
     case engine::kMessageFailed:
       ShowStatus(kTrackFailedText);
@@ -59,42 +67,34 @@ LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
 }
 
 void CMusicBox::ShowDownloaded(uint32_t downloaded) {
-  const int64_t begin = m_playback.framesBegin.load();
-  const int64_t end = m_playback.framesEnd.load();
-  if (m_pProgressSlider == nullptr || m_playback.contentLength.load() <= 0 || downloaded <= begin ||
-      m_playback.stopDownload.load() || end <= begin) {
+  const engine::StreamFigures figures = m_engine->Figures();
+  const int64_t begin = figures.framesBegin;
+  const int64_t end = figures.framesEnd;
+  if (m_pProgressSlider == nullptr || m_engine->ContentLength() <= 0 || downloaded <= begin ||
+      m_engine->DownloadStopping() || end <= begin) {
     return;
   }
   const int64_t maximum = m_pProgressSlider->GetMaxValue();
   m_pProgressSlider->SetMidValue(static_cast<int>(maximum * (downloaded - begin) / (end - begin)));
 }
 
-void CMusicBox::CheckBuffering(uint32_t downloaded) {
+void CMusicBox::ShowBuffering(const engine::EngineReport& report) {
   if (m_pMusicLength == nullptr) return;
-  int32_t percent = 0;
-  switch (engine::CheckBuffering(m_playback, downloaded, &percent)) {
-    case engine::BufferingCheck::kWaiting: {
-      CStdString text;
-      text.Format("缓冲%d%%", percent);
-      ShowStatus(text);
-      break;
-    }
-    case engine::BufferingCheck::kResumed:
-      ShowPause();
-      break;
-    case engine::BufferingCheck::kNotWaiting:
-      break;
+  if (report.bufferingShown) {
+    CStdString text;
+    text.Format("缓冲%d%%", report.bufferingPercent);
+    ShowStatus(text);
+  } else if (report.resumed) {
+    ShowPause();
   }
 }
 
 void CMusicBox::ShowPosition(uint32_t seconds) {
-  const int64_t total = m_playback.totalSeconds.load();
-  if (m_pProgressSlider == nullptr || m_playback.stopDecode.load() || m_playback.buffering.load() ||
-      m_pProgressSlider->IsSliding() || total <= 0) {
+  const int64_t total = m_engine->TotalSeconds();
+  if (m_pProgressSlider == nullptr || m_engine->DecodeStopping() || m_engine->Buffering() ||
+      m_pProgressSlider->IsSliding() || total <= 0 || !m_engine->HasTrack() || m_engine->SeekPending()) {
     return;
   }
-  const auto playback = m_playback.playback.load();
-  if (playback == nullptr || playback->seekOffset.load() != 0) return;
   const int64_t maximum = m_pProgressSlider->GetMaxValue();
   m_pProgressSlider->SetValue(static_cast<int>(maximum * static_cast<int64_t>(seconds) / total));
 }
@@ -113,40 +113,4 @@ void CMusicBox::AutoAdvance() {
   m_autoAdvancing = true;
   ActivateRow((playing + 1) % count);
   m_autoAdvancing = false;
-}
-
-void CMusicBox::OnPlayerEvent(LPARAM event) {
-  if (event == engine::kEventRanDry) {
-    ShowPlay();
-  } else if (event == engine::kEventPlaying) {
-    m_failuresInARow = 0;
-    // Every track's output starts at full volume; the slider's value is
-    // given to it before its first sound (it starts on a silent buffer).
-    ApplyVolume();
-    ShowPause();
-  }
-}
-
-void PlayerEventSink(int event, uint32_t value) {
-  CMusicBox* window = MainWindow();
-  if (window == nullptr) return;
-  switch (event) {
-    case engine::kEventTrackEnd:
-      window->PostEngineMessage(engine::kMessageTrackEnd, 0);
-      break;
-    case engine::kEventPosition:
-      if (window->m_playback.playback.load() != nullptr) {
-        window->PostEngineMessage(engine::kMessagePosition, engine::PositionSeconds(window->m_playback, value));
-      }
-      break;
-    case engine::kEventRanDry:
-      window->m_playback.buffering.store(true);
-      ::PostMessage(window->m_postTarget, kPlayerEventMessage, 0, event);
-      break;
-    case engine::kEventPlaying:
-      ::PostMessage(window->m_postTarget, kPlayerEventMessage, 0, event);
-      break;
-    default:
-      break;
-  }
 }

@@ -42,7 +42,7 @@ void CMusicBox::RememberSettings() {
   PlayerSettings now = m_remembered;
   if (m_pVolumeSlider != nullptr) now.volume = m_pVolumeSlider->GetValue();
   if (!m_currentCategory.IsEmpty()) now.category = m_currentCategory.str();
-  const std::string playing = engine::TrackUrl(m_playback);
+  const std::string playing = m_engine != nullptr ? m_engine->TrackUrl() : std::string();
   if (!playing.empty()) now.trackAddress = playing;
   if (now.volume == m_remembered.volume && now.category == m_remembered.category &&
       now.trackAddress == m_remembered.trackAddress) {

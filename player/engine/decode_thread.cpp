@@ -3,7 +3,7 @@
 // buffer, and ends it once the download is complete, read and heard.
 #include <algorithm>
 
-#include "engine/engine_threads.h"
+#include "engine/playback.h"
 
 namespace engine {
 namespace {
@@ -20,13 +20,21 @@ class TrackPlay {
 
   void Run() {
     CPlayback& p = playback_;
-    p.player.SetEventSink(state_.eventSink);
+    p.player.SetEventSink(&p);
     p.decoder.Init();
     p.player.Init(p.sampleRate);
+    p.player.SetVolume(SliderToVolume(state_.volumeSlider));
     file_ = p.file.load();
     if (file_) {
       p.player.Play();
-      if (ReadToEnd() && PlayOut()) Raise(kEventTrackEnd, 0);
+      if (ReadToEnd() && PlayOut()) {
+        // Once done is seen the failure, if any, is final.
+        if (p.downloadFailed.load(std::memory_order_acquire)) {
+          if (!p.superseded) PostFailure(state_, p.failureReason);
+        } else {
+          p.OnPlayerEvent(kEventTrackEnd, 0);
+        }
+      }
     }
     TearDown();
   }
@@ -111,10 +119,6 @@ class TrackPlay {
   }
 
   bool Stopped() const { return state_.stopDecode || playback_.superseded || state_.shutdown; }
-
-  void Raise(int event, uint32_t value) const {
-    if (state_.eventSink) state_.eventSink(event, value);
-  }
 
   PlaybackState& state_;
   CPlayback& playback_;

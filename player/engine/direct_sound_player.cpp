@@ -1,5 +1,6 @@
 #include "engine/direct_sound_player.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,17 +11,37 @@ using platform::SoundResult;
 
 uint8_t SilenceByte(const platform::WaveFormat& format) { return format.bitsPerSample == 8 ? 0x80 : 0; }
 
+// How long one top-up waits for each block the decode thread is producing.
+constexpr uint32_t kBlockWaitMs = 5;
+// The notification thread's longest sleep while the output sounds with
+// enough queued (notifications normally wake it every segment).
+constexpr uint32_t kPlayingWaitMs = 250;
+// An output asked to sound that gets no segment of audio within this long
+// counts as run dry, so that the host shows it waits for data.
+constexpr uint64_t kStartPatienceMs = 500;
+
 }  // namespace
+
+// Events gathered under the lock, raised after it is released.
+struct CDirectSoundPlayer::Events {
+  std::vector<uint32_t> positions;
+  bool ranDry = false;
+  bool resumed = false;
+};
 
 CDirectSoundPlayer::~CDirectSoundPlayer() { Close(); }
 
 bool CDirectSoundPlayer::Init(uint32_t samplesPerSecond) {
-  ended_ = false;
-  writeOffset_ = 0;
-  playedOutAt_ = 0;
   StopThread();
   {
-    std::lock_guard control(controlMutex_);
+    std::lock_guard lock(mutex_);
+    output_ = Output::kIdle;
+    started_ = false;
+    written_ = played_ = 0;
+    lastCursor_ = 0;
+    ringEnded_ = false;
+    positionBase_ = 0;
+    positionOrigin_ = segmentsRaised_ = 0;
     if (buffer_) buffer_->Stop();
     buffer_.reset();
     device_.reset();
@@ -53,90 +74,68 @@ bool CDirectSoundPlayer::Init(uint32_t samplesPerSecond) {
 bool CDirectSoundPlayer::Play() {
   bool ok = false;
   {
-    std::lock_guard control(controlMutex_);
-    if (buffer_) {
-      if (paused_) {
-        platform::SoundBufferStatus status;
-        ok = buffer_->GetStatus(&status) == SoundResult::Ok;
-        if (ok && status.lost) {
-          std::lock_guard refill(refillMutex_);
-          ok = RestoreBufferLocked();
-        }
-        if (ok) {
-          paused_ = false;
-          dryStopped_ = false;
-        }
-      } else {
+    std::lock_guard lock(mutex_);
+    if (buffer_ && RestoreLocked()) {
+      ok = true;
+      if (!started_) {
         ok = FreshStartLocked();
+      } else if (output_ == Output::kIdle || output_ == Output::kDry) {
+        output_ = Output::kStarting;
+        startingSinceMs_ = platform::MonotonicMs();
       }
       if (ok) {
         buffer_->SetVolume(platform::kVolumeMin);
         buffer_->SetVolume(volume_);
         SetMuteLocked(mute_);
         SetVolumeLocked(volume_);
-        buffer_->Play(true);
       }
     }
   }
+  // The notification thread starts the output once enough is queued.
+  notifyEvent_.Set();
   Raise(kEventPlaying, 0);
   return ok;
 }
 
 bool CDirectSoundPlayer::FreshStartLocked() {
-  platform::SoundBufferStatus status;
-  if (buffer_->GetStatus(&status) != SoundResult::Ok) return false;
-  if (status.playing && !status.lost) return true;
-  std::lock_guard refill(refillMutex_);
-  ended_ = false;
-  writeOffset_ = 0;
-  playedOutAt_ = 0;
-  if (status.lost) {
-    while (buffer_->Restore() == SoundResult::BufferLost) platform::SleepMs(10);
-  }
   buffer_->Stop();
   buffer_->SetCurrentPosition(0);
-  void* region = nullptr;
-  void* wrapped = nullptr;
-  uint32_t bytes = 0;
-  uint32_t wrappedBytes = 0;
-  if (buffer_->Lock(0, bufferBytes_, &region, &bytes, &wrapped, &wrappedBytes) != SoundResult::Ok) return false;
-  std::memset(region, SilenceByte(format_), bytes);
-  return buffer_->Unlock(region, bytes, wrapped, wrappedBytes) == SoundResult::Ok;
+  if (!WriteSilenceLocked(0, bufferBytes_)) return false;
+  started_ = true;
+  output_ = Output::kStarting;
+  startingSinceMs_ = platform::MonotonicMs();
+  written_ = played_ = 0;
+  lastCursor_ = 0;
+  return true;
 }
 
-bool CDirectSoundPlayer::RestoreBufferLocked() {
+bool CDirectSoundPlayer::RestoreLocked() {
   platform::SoundBufferStatus status;
   if (buffer_->GetStatus(&status) != SoundResult::Ok) return false;
   if (!status.lost) return true;
+  // The buffer keeps its bytes: once restored, it goes on where it was.
   while (buffer_->Restore() == SoundResult::BufferLost && !quit_) platform::SleepMs(10);
-  void* region = nullptr;
-  void* wrapped = nullptr;
-  uint32_t bytes = 0;
-  uint32_t wrappedBytes = 0;
-  if (buffer_->Lock(0, bufferBytes_, &region, &bytes, &wrapped, &wrappedBytes) != SoundResult::Ok) return false;
-  auto* out = static_cast<uint8_t*>(region);
-  const uint32_t got = ring_.Read(out, bytes);
-  std::memset(out + got, SilenceByte(format_), bytes - got);
-  return buffer_->Unlock(region, bytes, wrapped, wrappedBytes) == SoundResult::Ok;
+  return true;
+}
+
+void CDirectSoundPlayer::StartLocked() {
+  uint32_t cursor = 0;
+  buffer_->GetCurrentPosition(&cursor, nullptr);
+  lastCursor_ = cursor;
+  buffer_->Play(true);
+  output_ = Output::kPlaying;
 }
 
 void CDirectSoundPlayer::Pause() {
-  std::lock_guard control(controlMutex_);
+  std::lock_guard lock(mutex_);
   if (!buffer_) return;
+  TrackCursorLocked();
   buffer_->Stop();
-  paused_ = true;
-  dryStopped_ = false;
-}
-
-void CDirectSoundPlayer::UnderrunStop() {
-  buffer_->Stop();
-  paused_ = true;
-  dryStopped_ = true;
-  Raise(kEventRanDry, 0);
+  if (output_ != Output::kFinished) output_ = Output::kIdle;
 }
 
 void CDirectSoundPlayer::SetVolume(int32_t volume) {
-  std::lock_guard control(controlMutex_);
+  std::lock_guard lock(mutex_);
   SetVolumeLocked(volume);
 }
 
@@ -147,21 +146,23 @@ void CDirectSoundPlayer::SetVolumeLocked(int32_t volume) {
 }
 
 void CDirectSoundPlayer::SetMute(bool mute) {
-  std::lock_guard control(controlMutex_);
+  std::lock_guard lock(mutex_);
   SetMuteLocked(mute);
 }
 
 void CDirectSoundPlayer::SetMuteLocked(bool mute) {
   if (!buffer_) return;
   mute_ = mute;
-  buffer_->SetVolume(mute ? platform::kVolumeMin : volume_.load());
+  buffer_->SetVolume(mute ? platform::kVolumeMin : volume_);
 }
 
 void CDirectSoundPlayer::SetPosition(uint32_t seconds) {
-  ticks_ = 0;
+  std::lock_guard lock(mutex_);
   const uint32_t segment = segmentBytes_;
   // 64 bits: a position of hours would overflow the byte count in 32.
   positionBase_ = segment == 0 ? 0 : static_cast<uint32_t>(uint64_t{seconds} * avgBytesPerSec_ / segment);
+  positionOrigin_ = HeardLocked();
+  segmentsRaised_ = 0;
 }
 
 uint32_t CDirectSoundPlayer::SegmentsToSeconds(uint32_t segments) const {
@@ -173,7 +174,7 @@ void CDirectSoundPlayer::Close() {
   // The writer is done: a reader waiting for blocks gives up at once.
   ring_.SetEnd();
   StopThread();
-  std::lock_guard control(controlMutex_);
+  std::lock_guard lock(mutex_);
   if (buffer_) buffer_->Stop();
   buffer_.reset();
   device_.reset();
@@ -181,8 +182,13 @@ void CDirectSoundPlayer::Close() {
 
 bool CDirectSoundPlayer::HasPlayedOut() const {
   if (!threadRunning_) return true;
-  const uint64_t at = playedOutAt_;
-  return at != 0 && notifications_ >= at;
+  std::lock_guard lock(mutex_);
+  return output_ == Output::kFinished;
+}
+
+bool CDirectSoundPlayer::IsSounding() const {
+  std::lock_guard lock(mutex_);
+  return output_ == Output::kPlaying;
 }
 
 void CDirectSoundPlayer::StopThread() {
@@ -194,61 +200,139 @@ void CDirectSoundPlayer::StopThread() {
 }
 
 void CDirectSoundPlayer::Raise(int event, uint32_t value) const {
-  if (PlayerEventSink sink = sink_.load()) sink(event, value);
+  if (PlayerEventSink* sink = sink_.load()) sink->OnPlayerEvent(event, value);
 }
 
 void CDirectSoundPlayer::NotificationLoop() {
+  uint32_t waitMs = kPollMs;
   for (;;) {
-    notifyEvent_.Wait();
+    notifyEvent_.Wait(waitMs);
     if (quit_) break;
-    ++notifications_;
-    Raise(kEventPosition, positionBase_ + ++ticks_);
-    if (!RefillSegment()) break;
-    // With the end marked no more data can come: an output that stopped
-    // itself to wait for data plays its remainder out.
-    if (ended_ && dryStopped_ && !quit_) Play();
+    Events events;
+    bool ok = false;
+    {
+      std::lock_guard lock(mutex_);
+      ok = buffer_ && Service(&events);
+      const bool wellFed = output_ == Output::kPlaying && written_ >= played_ + 2 * segmentBytes_;
+      const bool waiting = output_ == Output::kIdle || output_ == Output::kFinished;
+      waitMs = wellFed || waiting ? kPlayingWaitMs : kPollMs;
+    }
+    for (uint32_t position : events.positions) Raise(kEventPosition, position);
+    if (events.ranDry) Raise(kEventRanDry, 0);
+    if (events.resumed) Raise(kEventPlaying, 0);
+    if (!ok) break;
   }
   threadRunning_ = false;
 }
 
-bool CDirectSoundPlayer::RefillSegment() {
-  std::lock_guard refill(refillMutex_);
-  if (!RestoreBufferLocked()) return false;
+bool CDirectSoundPlayer::Service(Events* events) {
+  if (!RestoreLocked()) return false;
+  TrackCursorLocked();
   const uint32_t segment = segmentBytes_;
+  const uint64_t heardSegments = (HeardLocked() - std::min(HeardLocked(), positionOrigin_)) / segment;
+  while (segmentsRaised_ < heardSegments) {
+    events->positions.push_back(positionBase_ + static_cast<uint32_t>(++segmentsRaised_));
+  }
+  if (output_ != Output::kFinished && !TopUpLocked()) return false;
+
+  // With the end marked no more data can come: an output that stopped to
+  // wait for data plays its remainder out.
+  if (output_ == Output::kDry && ringEnded_) {
+    output_ = Output::kStarting;
+    events->resumed = true;
+  }
+  if (output_ == Output::kStarting) {
+    if (written_ >= played_ + segment || ringEnded_) {
+      if (written_ > played_) {
+        StartLocked();
+      } else {
+        output_ = Output::kFinished;
+      }
+    } else if (platform::MonotonicMs() - startingSinceMs_ >= kStartPatienceMs) {
+      output_ = Output::kDry;
+      events->ranDry = true;
+    }
+  }
+  if (output_ == Output::kPlaying && played_ >= written_) {
+    if (ringEnded_) {
+      buffer_->Stop();
+      output_ = Output::kFinished;
+    } else {
+      RunDryLocked();
+      events->ranDry = true;
+    }
+  }
+  return true;
+}
+
+void CDirectSoundPlayer::TrackCursorLocked() {
+  deviceAhead_ = 0;
+  if (output_ != Output::kPlaying) return;
+  uint32_t cursor = 0;
+  uint32_t safe = 0;
+  if (buffer_->GetCurrentPosition(&cursor, &safe) != SoundResult::Ok) return;
+  played_ += (cursor + bufferBytes_ - lastCursor_) % bufferBytes_;
+  lastCursor_ = cursor;
+  deviceAhead_ = (safe + bufferBytes_ - cursor) % bufferBytes_;
+}
+
+// Stops the output where its audio ends: the cursor may have gone a little
+// into the silence after it, and is set back so that nothing is skipped.
+void CDirectSoundPlayer::RunDryLocked() {
+  buffer_->Stop();
+  const auto at = static_cast<uint32_t>(written_ % bufferBytes_);
+  buffer_->SetCurrentPosition(at);
+  lastCursor_ = at;
+  played_ = written_;
+  output_ = Output::kDry;
+}
+
+bool CDirectSoundPlayer::TopUpLocked() {
+  const uint64_t target = played_ + uint64_t{kLeadSegments} * segmentBytes_;
+  // The device may already have taken the silence after the audio: what
+  // comes now goes after what it took, never behind it, where it would be
+  // lost.
+  const uint64_t safe = played_ + deviceAhead_;
+  while (!ringEnded_ && written_ < target) {
+    const uint64_t at = std::max(written_, safe);
+    const auto offset = static_cast<uint32_t>(at % bufferBytes_);
+    const auto span = static_cast<uint32_t>(std::min<uint64_t>(target - at, bufferBytes_ - offset));
+    void* region = nullptr;
+    void* wrapped = nullptr;
+    uint32_t bytes = 0;
+    uint32_t wrappedBytes = 0;
+    if (buffer_->Lock(offset, span, &region, &bytes, &wrapped, &wrappedBytes) != SoundResult::Ok) return false;
+    // Once the end is marked no block can follow: a short read then means
+    // the ring buffer is drained.
+    const bool endMarked = ring_.IsEnd();
+    const uint32_t got = ring_.Read(static_cast<uint8_t*>(region), bytes, kBlockWaitMs);
+    if (buffer_->Unlock(region, bytes, wrapped, wrappedBytes) != SoundResult::Ok) return false;
+    if (got > 0) written_ = at + got;
+    if (got < bytes) {
+      ringEnded_ = endMarked;
+      break;
+    }
+  }
+  // Whatever lies after the audio was played a lap ago: silence it, so that
+  // a late refill or the end of the track is heard as silence, never as
+  // old audio.
+  const uint64_t queued = written_ - std::min(written_, played_);
+  return WriteSilenceLocked(written_, bufferBytes_ - static_cast<uint32_t>(std::min<uint64_t>(queued, bufferBytes_)));
+}
+
+bool CDirectSoundPlayer::WriteSilenceLocked(uint64_t at, uint32_t bytes) {
+  if (bytes == 0) return true;
   void* region = nullptr;
   void* wrapped = nullptr;
-  uint32_t bytes = 0;
-  uint32_t wrappedBytes = 0;
-  if (buffer_->Lock(writeOffset_, segment, &region, &bytes, &wrapped, &wrappedBytes) != SoundResult::Ok) return false;
-  if (wrappedBytes != 0) {
-    buffer_->Unlock(region, bytes, wrapped, wrappedBytes);
+  uint32_t first = 0;
+  uint32_t second = 0;
+  if (buffer_->Lock(static_cast<uint32_t>(at % bufferBytes_), bytes, &region, &first, &wrapped, &second) !=
+      SoundResult::Ok) {
     return false;
   }
-  auto* out = static_cast<uint8_t*>(region);
-  if (ended_) {
-    std::memset(out, SilenceByte(format_), bytes);
-  } else {
-    std::memset(out, 0, bytes);
-    uint32_t got = ring_.Read(out, bytes);
-    while (got < bytes && !ring_.IsEnd() && !quit_) {
-      if (!paused_) UnderrunStop();
-      platform::SleepMs(kDryRetryMs);
-      got += ring_.Read(out + got, bytes - got);
-    }
-    if (got < bytes && ring_.IsEnd()) {
-      std::memset(out + got, SilenceByte(format_), bytes - got);
-      ended_ = true;
-      // This segment comes round again after the other seven: once the cursor
-      // has passed it, everything before the end mark has been heard.
-      playedOutAt_ = notifications_ + kSegmentCount;
-    }
-  }
-  if (buffer_->Unlock(region, bytes, wrapped, wrappedBytes) != SoundResult::Ok) return false;
-  uint32_t play = 0;
-  uint32_t write = 0;
-  if (buffer_->GetCurrentPosition(&play, &write) != SoundResult::Ok) return false;
-  writeOffset_ = (writeOffset_ + segment) % bufferBytes_;
-  return true;
+  std::memset(region, SilenceByte(format_), first);
+  if (wrapped != nullptr) std::memset(wrapped, SilenceByte(format_), second);
+  return buffer_->Unlock(region, first, wrapped, second) == SoundResult::Ok;
 }
 
 }  // namespace engine

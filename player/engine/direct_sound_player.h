@@ -1,6 +1,12 @@
-// 16-bit stereo PCM out through a looping sound buffer of about one second,
-// refilled one eighth at a time by the player's own notification thread from
-// its ring buffer, which the decode thread fills through Write.
+// 16-bit stereo PCM out through a looping sound buffer of about one second
+// in eight segments, kept topped up from the player's ring buffer (which the
+// decode thread fills through Write) by the player's own notification thread.
+//
+// The output keeps a few segments of audio queued ahead of its play cursor
+// and silence after them, so that it never plays audio twice: when the ring
+// buffer runs dry it stops where the audio ends (event 6) and, once resumed,
+// goes on from exactly there. It starts sounding as soon as one segment of
+// audio is queued, not after a lap of silence.
 #pragma once
 
 #include <atomic>
@@ -19,7 +25,11 @@ namespace engine {
 class CDirectSoundPlayer {
  public:
   static constexpr uint32_t kSegmentCount = 8;
-  static constexpr uint32_t kDryRetryMs = 100;
+  // Audio kept queued ahead of the play cursor, in segments.
+  static constexpr uint32_t kLeadSegments = 3;
+  // How often the notification thread looks at the ring buffer while the
+  // output starts, waits for data or runs low.
+  static constexpr uint32_t kPollMs = 10;
 
   CDirectSoundPlayer() = default;
   virtual ~CDirectSoundPlayer();
@@ -27,14 +37,15 @@ class CDirectSoundPlayer {
   CDirectSoundPlayer& operator=(const CDirectSoundPlayer&) = delete;
 
   // Before Init.
-  void SetEventSink(PlayerEventSink sink) { sink_.store(sink); }
+  void SetEventSink(PlayerEventSink* sink) { sink_.store(sink); }
   // Opens the output at `samplesPerSecond` (16-bit stereo) with a stopped,
   // silent buffer and starts the notification thread. False on the first
   // step that fails; a rate of 0 always fails.
   bool Init(uint32_t samplesPerSecond);
-  // Resumes a paused output where it stopped, or starts a stopped one afresh
-  // from a silent buffer; an output already sounding just keeps playing.
-  // Raises event 7 in every case. False without an output.
+  // The first Play starts the output: it sounds as soon as a segment of
+  // audio is queued. Later calls resume a paused or dry output where its
+  // audio stopped; an output already sounding keeps playing. Raises event 7
+  // in every case. False without an output.
   bool Play();
   void Pause();
   // Hundredths of a decibel, 0 (full) … -10000 (silent). Ignored, and not
@@ -54,6 +65,8 @@ class CDirectSoundPlayer {
   // mark, or when nothing more will be played (no output, or its notification
   // thread has ended). False while the output is paused before that.
   bool HasPlayedOut() const;
+  // The output is playing audio now (not starting, paused, dry or finished).
+  bool IsSounding() const;
 
   // The seconds that `segments` position events stand for; 0 before Init.
   uint32_t SegmentsToSeconds(uint32_t segments) const;
@@ -61,14 +74,29 @@ class CDirectSoundPlayer {
   uint32_t AverageBytesPerSecond() const { return avgBytesPerSec_.load(); }
 
  private:
+  enum class Output {
+    kIdle,      // never played, or paused by the user
+    kStarting,  // to sound once enough audio is queued
+    kPlaying,
+    kDry,       // stopped where the audio ran out; waits for Play
+    kFinished,  // everything up to the end mark was played
+  };
+  struct Events;
+
   void NotificationLoop();
-  // Refills the segment at the write offset; false ends the thread.
-  bool RefillSegment();
-  // Restores a lost buffer and refills all of it from the ring buffer.
-  // The caller holds refillMutex_.
-  bool RestoreBufferLocked();
+  // One pass of the notification thread; false ends the thread.
+  bool Service(Events* events);
+  bool RestoreLocked();
   bool FreshStartLocked();
-  void UnderrunStop();
+  void StartLocked();
+  // Moves the played count on by how far the cursor went.
+  void TrackCursorLocked();
+  // Reads the ring buffer into the output up to the lead ahead of the
+  // cursor, then writes silence after the audio.
+  bool TopUpLocked();
+  bool WriteSilenceLocked(uint64_t at, uint32_t bytes);
+  void RunDryLocked();
+  uint64_t HeardLocked() const { return played_ < written_ ? played_ : written_; }
   void SetVolumeLocked(int32_t volume);
   void SetMuteLocked(bool mute);
   void StopThread();
@@ -80,29 +108,30 @@ class CDirectSoundPlayer {
   std::atomic<uint32_t> segmentBytes_{0};
   uint32_t bufferBytes_ = 0;
 
-  // Guards device_ and buffer_ against Close while the main thread plays,
-  // pauses or sets the volume. Taken before refillMutex_, never after it.
-  mutable std::mutex controlMutex_;
+  // Guards the device, the buffer and everything below it: the notification
+  // thread's passes against Play, Pause, the volume and Close on other threads.
+  mutable std::mutex mutex_;
   std::unique_ptr<platform::SoundDevice> device_;
   std::unique_ptr<platform::SoundBuffer> buffer_;
-  // One ring buffer reader at a time: the notification thread's refill or
-  // the main thread's refill of a lost buffer on resume.
-  std::mutex refillMutex_;
+  int32_t volume_ = 0;
+  bool mute_ = false;
+  Output output_ = Output::kIdle;
+  bool started_ = false;
+  uint64_t startingSinceMs_ = 0;
+  // Audio bytes written into the buffer and bytes the play cursor has
+  // passed, both counted from the start.
+  uint64_t written_ = 0;
+  uint64_t played_ = 0;
+  uint32_t lastCursor_ = 0;
+  // How far ahead of its cursor the device has already taken bytes.
+  uint32_t deviceAhead_ = 0;
+  bool ringEnded_ = false;
+  // Position events: `positionBase_` segments at `positionOrigin_` bytes heard.
+  uint32_t positionBase_ = 0;
+  uint64_t positionOrigin_ = 0;
+  uint64_t segmentsRaised_ = 0;
 
-  std::atomic<int32_t> volume_{0};
-  std::atomic<bool> paused_{false};
-  std::atomic<bool> dryStopped_{false};  // paused by an underrun, not by the user
-  std::atomic<bool> mute_{false};
-  std::atomic<bool> ended_{false};
-  std::atomic<uint32_t> writeOffset_{0};
-  std::atomic<uint32_t> positionBase_{0};
-  std::atomic<uint32_t> ticks_{0};
-  std::atomic<uint64_t> notifications_{0};
-  // The notification by which the last real segment has been played; 0 until
-  // the end mark was reached.
-  std::atomic<uint64_t> playedOutAt_{0};
-  std::atomic<PlayerEventSink> sink_{nullptr};
-
+  std::atomic<PlayerEventSink*> sink_{nullptr};
   platform::AutoResetEvent notifyEvent_;
   std::atomic<bool> quit_{false};
   std::atomic<bool> threadRunning_{false};

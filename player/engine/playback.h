@@ -1,5 +1,5 @@
-// The state the host and the engine's threads share, the per-track playback
-// object, and the operations the host performs on them from its own thread.
+// The engine's inside: the state its threads share with the host's thread,
+// and the per-track playback object.
 //
 // Every shared field has one writer at a time and is an atomic (or a
 // SharedSlot for the shared pointers); playback objects are shared-owned, so
@@ -10,21 +10,32 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/direct_sound_player.h"
+#include "engine/engine.h"
 #include "engine/engine_host.h"
 #include "engine/mp3_decoder.h"
 #include "engine/player_events.h"
 #include "engine/shared_slot.h"
 #include "platform/file.h"
 #include "platform/sync.h"
+#include "platform/thread.h"
 
 namespace engine {
 
+struct PlaybackState;
+
 // One track request, from the download thread's creation of it to the last
 // reference dropped.
-struct CPlayback {
+struct CPlayback : public PlayerEventSink {
+  explicit CPlayback(PlaybackState* owner = nullptr) : state(owner) {}
+  // Hands the player's events to the engine unless a newer request has
+  // taken this one's place.
+  void OnPlayerEvent(int event, uint32_t value) override;
+
+  PlaybackState* const state;
   uint8_t pcm[CMp3Decoder::kMaxFrameBytes] = {};
   uint32_t pcmBytes = 0;
   CMp3Decoder decoder;
@@ -33,6 +44,10 @@ struct CPlayback {
   std::atomic<uint32_t> sampleRate{0};
   // The download thread's last access to this object.
   std::atomic<bool> downloadDone{false};
+  // Set before downloadDone when the body could not be fetched whole: what
+  // arrived is played, then the track is reported failed for this reason.
+  std::atomic<bool> downloadFailed{false};
+  std::string failureReason;
   // A pending seek as a byte offset in the cache file; 0 means none.
   std::atomic<int32_t> seekOffset{0};
   // The cache file; null until the download thread has created it.
@@ -45,11 +60,10 @@ struct CPlayback {
 };
 
 struct PlaybackState {
-  // Set by the host before the engine threads start.
-  std::string cacheFolder;    // ends with a separator; holds the track's cache file
-  std::string libraryFolder;  // ends with a separator; holds the Brelix library
-  EngineHost* host = nullptr;
-  PlayerEventSink eventSink = nullptr;
+  explicit PlaybackState(EngineHost& h, const EngineSettings& s) : host(h), settings(s) {}
+
+  EngineHost& host;
+  const EngineSettings settings;
 
   platform::Semaphore decodeSemaphore{0, 1};
   platform::Semaphore downloadSemaphore{0, 1};
@@ -67,43 +81,46 @@ struct PlaybackState {
   std::atomic<int32_t> framesBegin{0};
   std::atomic<int32_t> framesEnd{0};
   std::atomic<int32_t> bytesPerSec{0};
-  // Written by the host as engine messages 2, 1 and 5 arrive.
+  // Booked on the host's thread as messages 2, 1 and 5 are digested.
   std::atomic<int32_t> contentLength{0};
   std::atomic<int32_t> totalSeconds{0};
   std::atomic<int32_t> elapsedSeconds{0};
+  // The volume slider's value, given to every track's output before it sounds.
+  std::atomic<int32_t> volumeSlider{100};
 
   // The playback object the decode semaphore was last released for.
   SharedSlot<CPlayback> decodeTarget;
   // The engine threads are to end.
   std::atomic<bool> shutdown{false};
+
+  // Why the last request failed; written by the engine's threads before they
+  // post kMessageFailed.
+  mutable std::mutex failureMutex;
+  std::string failureReason;
+
+  std::unique_ptr<platform::Thread> decodeThread;
+  std::unique_ptr<platform::Thread> downloadThread;
 };
 
-// The address of the most recent request; empty before the first.
-std::string TrackUrl(const PlaybackState& state);
+// Bytes of audio past the first frame that must be in the cache file before
+// decoding starts.
+inline constexpr int64_t kDecodeStartBytes = 5120;
 
-// 1. Request a track: replaces the one playing, if any.
-void RequestTrack(PlaybackState& state, const std::string& url);
-// 2. Pause; nothing when already paused or nothing was requested.
-void PauseTrack(PlaybackState& state);
-// 3. Resume after the user's pause or while buffering. False (nothing done)
-// when neither holds or nothing was requested.
-bool ResumeTrack(PlaybackState& state);
-// 4. Resume once enough has arrived after the output ran dry.
-void ResumeAfterBuffering(PlaybackState& state);
-// 5. Seek to `value` of a slider whose maximum is `maximum`.
-void SeekTrack(PlaybackState& state, int32_t value, int32_t maximum);
-// 6. Volume from a slider value 0 … 100.
-void SetTrackVolume(PlaybackState& state, int32_t value);
+// Thread bodies; each serves requests until `state.shutdown` is set and its
+// semaphore released.
+void DownloadThreadProc(PlaybackState& state);
+void DecodeThreadProc(PlaybackState& state);
 
-// The buffering check the host makes on every engine message 3 while the
-// output waits for data: resumes (operation 4) once five seconds beyond the
-// played position have arrived, else gives the percentage of those five
-// seconds that have.
-enum class BufferingCheck { kNotWaiting, kWaiting, kResumed };
-BufferingCheck CheckBuffering(PlaybackState& state, uint32_t downloaded, int32_t* percent);
+// Posts a message to the host.
+void Post(PlaybackState& state, uint32_t type, uint32_t value);
+// Records why the request failed and posts kMessageFailed.
+void PostFailure(PlaybackState& state, const std::string& reason);
 
-// The seconds a player event 5 stands for, with the figures of the current
-// track's output; 0 when it has none.
-uint32_t PositionSeconds(const PlaybackState& state, uint32_t segments);
+// The output's attenuation for a volume slider value 0 … 100, in hundredths
+// of a decibel.
+int32_t SliderToVolume(int32_t sliderValue);
+
+// Test access to the engine's inside.
+PlaybackState& StateOf(Engine& engine);
 
 }  // namespace engine

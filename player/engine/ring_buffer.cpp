@@ -52,8 +52,8 @@ void Ring_Buffer::FlushPartial() {
   filled_->Release();
 }
 
-bool Ring_Buffer::WaitForBlock() {
-  const uint64_t deadline = platform::MonotonicMs() + kReadWaitMs;
+bool Ring_Buffer::WaitForBlock(uint32_t waitMs) {
+  const uint64_t deadline = platform::MonotonicMs() + waitMs;
   for (;;) {
     const uint64_t now = platform::MonotonicMs();
     if (now >= deadline) return filled_->Wait(0);
@@ -63,11 +63,11 @@ bool Ring_Buffer::WaitForBlock() {
   }
 }
 
-uint32_t Ring_Buffer::Read(uint8_t* dest, uint32_t count) {
+uint32_t Ring_Buffer::Read(uint8_t* dest, uint32_t count, uint32_t waitMs) {
   if (!IsUsable()) return 0;
   uint32_t total = 0;
   while (count > 0) {
-    if (readOffset_ == 0 && !WaitForBlock()) break;
+    if (readOffset_ == 0 && !WaitForBlock(waitMs)) break;
     const uint32_t avail = kBlockBytes - readOffset_;
     if (count < avail) {
       std::memcpy(dest + total, blocks_[readIndex_].get() + readOffset_, count);

@@ -34,17 +34,17 @@ class Ring_Buffer {
   // Writer. No more data will come for this track.
   void SetEnd() { end_.store(true, std::memory_order_release); }
 
-  // Reader. Copies from complete blocks, waiting at most 800 ms for each new
-  // block, and not at all once the end is marked (no block can come then);
-  // returns the count copied.
-  uint32_t Read(uint8_t* dest, uint32_t count);
+  // Reader. Copies from complete blocks, waiting at most `waitMs` for each
+  // new block, and not at all once the end is marked (no block can come
+  // then); returns the count copied.
+  uint32_t Read(uint8_t* dest, uint32_t count, uint32_t waitMs = kReadWaitMs);
   bool IsEnd() const { return end_.load(std::memory_order_acquire); }
 
  private:
   // How often a waiting reader looks at the end mark.
   static constexpr uint32_t kEndPollMs = 10;
 
-  bool WaitForBlock();
+  bool WaitForBlock(uint32_t waitMs);
 
   std::unique_ptr<uint8_t[]> blocks_[kBlockCount];
   std::unique_ptr<platform::Semaphore> filled_;

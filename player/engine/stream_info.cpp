@@ -25,7 +25,7 @@ bool IsLocalLocation(const std::string& location) {
 
 bool BindStreamInfo(PlaybackState& state, const std::string& location, uint32_t* sampleRate, uint32_t* seconds) {
   std::unique_ptr<platform::DynamicLibrary> library =
-      platform::DynamicLibrary::Load(state.libraryFolder + platform::SharedLibraryFileName("brelix"));
+      platform::DynamicLibrary::Load(state.settings.programFolder + platform::SharedLibraryFileName("brelix"));
   if (!library) return false;
   const auto initTagObject = Bind<InitTagObjectFn>(*library, "InitTagObject");
   const auto unInitTagObject = Bind<UnInitTagObjectFn>(*library, "UnInitTagObject");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/music_box.h"
+#include "engine/playback.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -68,7 +69,8 @@ class MainWindowTest : public ::testing::Test {
   std::string Status() { return Control("musiclength")->GetText().str(); }
   bool PlayShown() { return Control("play")->IsVisible() && !Control("pause")->IsVisible(); }
   bool PauseShown() { return Control("pause")->IsVisible() && !Control("play")->IsVisible(); }
-  std::string TrackUrl() { return engine::TrackUrl(box_->Playback()); }
+  std::string TrackUrl() { return box_->Engine() != nullptr ? box_->Engine()->TrackUrl() : std::string(); }
+  engine::PlaybackState& Playback() { return engine::StateOf(*box_->Engine()); }
 
   // What a click on the control `name` sends.
   void Click(LPCTSTR name);

@@ -259,14 +259,14 @@ TEST_F(KeysTest, CtrlFFiltersTheRowsByTypedTextSkippedByTheKeysAndEscapeClearsIt
 TEST_F(KeysTest, SpacePausesASoundingTrackAndResumesIt) {
   OpenStalledRows({"a"});
   Activate(0);
-  box_->Playback().playback.store(std::make_shared<engine::CPlayback>());
-  ::SendMessage(window_, kPlayerEventMessage, 0, engine::kEventPlaying);
+  Playback().playback.store(std::make_shared<engine::CPlayback>());
+  EngineMessage(engine::kMessagePlaying, 0);
   ASSERT_TRUE(PauseShown());
   Key(VK_SPACE);
-  EXPECT_TRUE(box_->Playback().paused.load());
+  EXPECT_TRUE(Playback().paused.load());
   EXPECT_TRUE(PlayShown());
   Key(VK_MEDIA_PLAY_PAUSE);
-  EXPECT_FALSE(box_->Playback().paused.load());
+  EXPECT_FALSE(Playback().paused.load());
   EXPECT_TRUE(PauseShown());
 }
 
@@ -296,9 +296,9 @@ TEST_F(KeysTest, PlusMinusAndControlArrowsStepTheVolumeWithinItsRangeAndRemember
 TEST_F(KeysTest, LeftAndRightSeekFiveSecondsButNotPastWhatHasArrived) {
   OpenRows({"a"});
   auto playback = std::make_shared<engine::CPlayback>();
-  box_->Playback().playback.store(playback);
-  box_->Playback().bytesPerSec.store(16000);
-  box_->Playback().framesBegin.store(417);
+  Playback().playback.store(playback);
+  Playback().bytesPerSec.store(16000);
+  Playback().framesBegin.store(417);
   EngineMessage(engine::kMessageDuration, 300);
   EngineMessage(engine::kMessagePosition, 100);
   playback->downloaded.store(417 + 103 * 16000);

@@ -56,12 +56,13 @@ TEST_F(PlayerTest, SeekToValueOfMaximumOnA300SecondTrack) {
   slider->SetMaxValue(1000);
   slider->SetValue(333);
   auto playback = std::make_shared<engine::CPlayback>();
-  box_->Playback().playback.store(playback);
-  box_->Playback().bytesPerSec.store(16000);
-  box_->Playback().framesBegin.store(417);
+  Playback().playback.store(playback);
+  Playback().bytesPerSec.store(16000);
+  Playback().framesBegin.store(417);
   EngineMessage(engine::kMessageDuration, 300);
   box_->PaintManager().SendNotify(slider, "valuechanged");
-  EXPECT_EQ(playback->seekOffset.load(), 300 * 333 / 1000 * 16000 + 417);
+  // 333 of 1000 is 99 whole seconds in: 99 seconds of 16000 bytes past the tag.
+  EXPECT_EQ(playback->seekOffset.load(), 1584417);
 }
 
 TEST_F(PlayerTest, LongTitleIsWholeInTheWindowAndCutAtACharacterBoundaryInTheTrayTip) {
@@ -79,7 +80,7 @@ TEST_F(PlayerTest, LongTitleIsWholeInTheWindowAndCutAtACharacterBoundaryInTheTra
 TEST_F(PlayerTest, PauseTwicePausesOnceAndPlayResumesWhereItStopped) {
   server_.Serve("/long.mp3", testsupport::EncodeMp3({.seconds = 8}).bytes);
   OpenRows({"long"});
-  engine::PlaybackState& state = box_->Playback();
+  engine::PlaybackState& state = Playback();
   Activate(0);
   ASSERT_TRUE(PumpUntil([&] { return PauseShown() && state.elapsedSeconds.load() >= 1; }));
   for (int press = 0; press < 2; ++press) {
@@ -115,7 +116,7 @@ TEST_F(PlayerTest, DurationShowsTheTotalAndIsWrittenToTheCatalogueFile) {
 
 TEST_F(PlayerTest, BufferingShowsThePercentageOfFiveSecondsAndResumesAtFive) {
   OpenRows({"a"});
-  engine::PlaybackState& state = box_->Playback();
+  engine::PlaybackState& state = Playback();
   state.playback.store(std::make_shared<engine::CPlayback>());
   state.framesBegin.store(0);
   state.bytesPerSec.store(50);
@@ -135,7 +136,7 @@ TEST_F(PlayerTest, BufferingShowsThePercentageOfFiveSecondsAndResumesAtFive) {
 // Bytes 100 to 1100 of 1200 are audio: 600 downloaded is half of it.
 TEST_F(PlayerTest, DownloadedMarkerSpansTheAudioBytesOnly) {
   OpenRows({"a"});
-  engine::PlaybackState& state = box_->Playback();
+  engine::PlaybackState& state = Playback();
   auto* slider = ControlOf<CSliderUI>("ProgressSlider");
   slider->SetMaxValue(100);
   state.framesBegin.store(100);

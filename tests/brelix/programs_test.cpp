@@ -4,13 +4,16 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "brelix/brelix.h"
 #include "bytes_file.h"
 #include "fixture_writers.h"
 #include "platform/dynlib.h"
 #include "platform/file.h"
+#include "platform/sync.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -61,6 +64,8 @@ TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
   server.Serve("/ok.mp3", audio);
   server.Serve("/unsized.mp3", audio);
   server.Inject("/unsized.mp3", testsupport::Fault::kCloseDelimited);
+  server.Serve("/gzip.mp3", audio);
+  server.Inject("/gzip.mp3", testsupport::Fault::kGzip);
   auto closed = std::make_unique<testsupport::TestHttpServer>();
   const std::string refused = closed->Url("/gone.mp3");
   closed.reset();
@@ -68,6 +73,7 @@ TEST(Exports, UrlOpenFailuresReportAfterTheRetriesAndLeaveNoObject) {
   const std::tuple<std::string, const char*, size_t> cases[] = {
       {server.Url("/missing.mp3"), "TIP: InitStream___HttpSendRequest Error\n", 3},
       {server.Url("/unsized.mp3"), "TIP: InitStream___HttpQueryInfo Error\n", 1},
+      {server.Url("/gzip.mp3"), "TIP: InitStream___HttpSendRequest Error\n", 3},  // never asked for
       {refused, "TIP: InitStream___HttpSendRequest Error\n", 0},
       {"ftp://127.0.0.1/ok.mp3", "TIP: InitStream___InternetConnect Error\n", 0},
       {"http://", "TIP: InitStream___InternetConnect Error\n", 0}};
@@ -140,6 +146,47 @@ TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
                          ": cannot open: No such file or directory\n");
   EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
   EXPECT_EQ(ToolRun(dir, "").status, 2);
+}
+
+// A server that never answers, stalls every response after 5 KB or drips 3
+// bytes a second cannot hold an inspection: InitTagObject and brelix-info
+// give up within 10 s, retries included. The cases wait side by side.
+TEST(BoundedWaits, HungStalledOrDrippingServerIsGivenUpWithinTenSeconds) {
+  using testsupport::Fault;
+  testsupport::TestHttpServer server;
+  const std::tuple<const char*, Fault, size_t> faults[] = {
+      {"/hung.mp3", Fault::kStallHeaders, 0}, {"/stalled.mp3", Fault::kStall, 5 * 1024}, {"/drip.mp3", Fault::kTrickle, 3}};
+  for (const auto& [path, fault, amount] : faults) {
+    server.Serve(path, Frames(Header("FFFB9064"), 417, 100));
+    server.Inject(path, fault, amount);
+  }
+  Brelix brelix;
+  ASSERT_TRUE(brelix.library);
+  struct Outcome {
+    std::string what;
+    int status = -1;
+    uint64_t ms = 0;
+  };
+  std::vector<Outcome> outcomes(std::size(faults) + 1);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < std::size(faults); ++i) {
+    threads.emplace_back([&, i] {
+      const testsupport::TempDir dir;
+      const uint64_t start = platform::MonotonicMs();
+      const ToolRun run(dir, server.Url(std::get<0>(faults[i])));
+      outcomes[i] = {"brelix-info " + run.err, run.status, platform::MonotonicMs() - start};
+    });
+  }
+  threads.emplace_back([&] {
+    const uint64_t start = platform::MonotonicMs();
+    const bool inspected = brelix.init(server.Url("/hung.mp3").c_str(), false);
+    outcomes.back() = {"InitTagObject", inspected ? 0 : 1, platform::MonotonicMs() - start};
+  });
+  for (std::thread& thread : threads) thread.join();
+  for (const Outcome& outcome : outcomes) {
+    EXPECT_EQ(outcome.status, 1) << outcome.what;
+    EXPECT_LT(outcome.ms, 10000u) << outcome.what;
+  }
 }
 
 }  // namespace

@@ -11,16 +11,10 @@ namespace enginetest {
 namespace {
 
 // A player whose events are logged as they come, one test at a time.
-class DirectSoundPlayerTest : public ::testing::Test {
+class DirectSoundPlayerTest : public ::testing::Test, public engine::PlayerEventSink {
  protected:
-  DirectSoundPlayerTest() {
-    current_ = this;
-    player.SetEventSink(&Sink);
-  }
-  ~DirectSoundPlayerTest() override {
-    player.Close();
-    current_ = nullptr;
-  }
+  DirectSoundPlayerTest() { player.SetEventSink(this); }
+  ~DirectSoundPlayerTest() override { player.Close(); }
 
   // Waits until `count` events of kind `event` came; their values.
   std::vector<uint32_t> WaitFor(int event, size_t count, int timeoutMs = 20000) {
@@ -39,15 +33,14 @@ class DirectSoundPlayerTest : public ::testing::Test {
   engine::CDirectSoundPlayer player;
 
  private:
-  static void Sink(int event, uint32_t value) {
+  void OnPlayerEvent(int event, uint32_t value) override {
     {
-      std::lock_guard lock(current_->mutex_);
-      current_->events_.push_back({event, value});
+      std::lock_guard lock(mutex_);
+      events_.push_back({event, value});
     }
-    current_->changed_.notify_all();
+    changed_.notify_all();
   }
 
-  static inline DirectSoundPlayerTest* current_ = nullptr;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::pair<int, uint32_t>> events_;

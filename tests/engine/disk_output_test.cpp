@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
 #include "engine/direct_sound_player.h"
+#include "engine/playback.h"
 #include "engine_harness.h"
 #include "platform/file.h"
 #include "platform/sound.h"
@@ -76,6 +78,75 @@ TEST(DiskOutput, EverySampleBeforeTheEndMarkIsHeardAtItsVolumeThenOnlySilence) {
   EXPECT_TRUE(AllNear(second + kSamples, played.cend(), 0));
 }
 
+// The volume slider as a listener hears it: a full-scale-ish tone of 10000
+// comes out at these amplitudes (the slider spans 30 dB, in dB steps).
+TEST(DiskOutput, EachVolumeSliderValueIsHeardAtItsLevel) {
+  const std::vector<std::pair<int, int>> heardAt = {{100, 10000}, {90, 7079}, {75, 4216}, {50, 1778},
+                                                    {25, 749},    {10, 446},  {0, 316}};
+  RestartOutput();
+  for (const auto& [slider, amplitude] : heardAt) {
+    engine::CDirectSoundPlayer player;
+    ASSERT_TRUE(player.Init(44100));
+    player.SetVolume(engine::SliderToVolume(slider));
+    ASSERT_TRUE(player.Play());
+    PlayConstant(player, 10000, 8000);
+  }
+  const std::vector<int16_t> played = PlayedSamples();
+  auto at = played.cbegin();
+  for (const auto& [slider, amplitude] : heardAt) {
+    SCOPED_TRACE(slider);
+    at = std::find_if(at, played.cend(), [](int16_t s) { return s != 0; });
+    ASSERT_GE(played.cend() - at, 2 * 8000);
+    EXPECT_TRUE(AllNear(at, at + 2 * 8000, amplitude, 1));
+    at += 2 * 8000;
+  }
+}
+
+// PCM that arrives in bursts, so that the output keeps running low and dry
+// and is resumed the moment it says so: every sample is still heard once and
+// in order, with only silence between.
+TEST(DiskOutput, BurstyDataIsHeardWholeThroughEveryRunDry) {
+  class Resumer : public engine::PlayerEventSink {
+   public:
+    void OnPlayerEvent(int event, uint32_t) override {
+      if (event == engine::kEventRanDry) ++dry;
+    }
+    std::atomic<int> dry{0};
+  } resumer;
+  std::vector<int16_t> fed;
+  for (int frame = 0; frame < 66150; ++frame) fed.insert(fed.end(), 2, static_cast<int16_t>(frame % 20000 + 1));
+  RestartOutput();
+  {
+    engine::CDirectSoundPlayer player;
+    player.SetEventSink(&resumer);
+    ASSERT_TRUE(player.Init(44100));
+    ASSERT_TRUE(player.Play());
+    std::jthread host([&](std::stop_token stop) {
+      for (int seen = 0; !stop.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(3))) {
+        if (resumer.dry > seen) {
+          seen = resumer.dry;
+          player.Play();
+        }
+      }
+    });
+    const auto* pcm = reinterpret_cast<const uint8_t*>(fed.data());
+    const auto size = static_cast<uint32_t>(fed.size() * 2);
+    uint32_t seed = 12345;
+    for (uint32_t at = 0; at < size;) {
+      seed = seed * 1664525 + 1013904223;
+      const uint32_t burst = std::min(size - at, (1000 + (seed >> 8) % 3000) * 4);
+      for (const uint32_t end = at + burst; at < end;) at += player.Write(pcm + at, end - at);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20 + (seed >> 16) % 110));
+    }
+    player.RingBuffer().FlushPartial();
+    player.RingBuffer().SetEnd();
+    for (int i = 0; i < 2000 && !player.HasPlayedOut(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(player.HasPlayedOut());
+  }
+  EXPECT_GT(resumer.dry, 0);
+  EXPECT_EQ(HeardInOrder(PlayedSamples(), fed), static_cast<ptrdiff_t>(fed.size()));
+}
+
 constexpr ptrdiff_t kFrameSamples = 1152 * 2;
 
 // Where `expected` begins in `played`, found by a stretch of music a few
@@ -101,7 +172,7 @@ TEST(DiskOutput, StreamedTrackMatchesAWholeDecodeToItsLastFrame) {
       EngineHarness harness;
       harness.Request(server.Url(path));
       ASSERT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 0; }));
-      EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u);
+      EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 0u);
     }
     const std::vector<int16_t> played = PlayedSamples();
     // The whole file through the same decoder at once: what streaming it

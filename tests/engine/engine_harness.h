@@ -1,7 +1,6 @@
-// The window's part in engine tests: holds the playback state, runs the
-// engine threads, receives engine messages and player events, and reacts to
-// them as the main window does (durations, lengths, buffering checks,
-// positions), without moving on to another track by itself.
+// The window's part in engine tests: runs an engine, receives its messages
+// and digests them as the main window does (durations, lengths, buffering
+// checks, positions), without moving on to another track by itself.
 #pragma once
 
 #include <condition_variable>
@@ -12,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_threads.h"
+#include "engine/engine.h"
 #include "engine/playback.h"
 #include "support/temp_dir.h"
 
@@ -26,6 +25,9 @@ struct Message {
 struct HarnessOptions {
   bool withBrelix = true;         // libbrelix.so linked into the program folder
   bool cacheFolderBlocked = false;  // a plain file named "cache" is in the way
+  std::string cacheFolder = {};     // instead of the program folder's "cache"
+  uint32_t stallTimeoutMs = 8000;
+  uint32_t resumePauseMs = 0;       // every pause before a resumption; 0: the engine's own
 };
 
 class EngineHarness : public engine::EngineHost {
@@ -34,20 +36,22 @@ class EngineHarness : public engine::EngineHost {
   // Ends the engine threads.
   ~EngineHarness() override;
 
-  engine::PlaybackState& State() { return state_; }
+  engine::Engine& Engine() { return *engine_; }
+  engine::PlaybackState& State() { return engine::StateOf(*engine_); }
 
-  void Request(const std::string& url) { engine::RequestTrack(state_, url); }
+  void Request(const std::string& url) { engine_->RequestTrack(url); }
   // Handles messages as they come until `done` holds; false on time-out.
   bool RunUntil(const std::function<bool()>& done, int timeoutMs = 30000);
   // Handles whatever arrives during `ms`.
   void RunFor(int ms);
   // Ends the engine threads now (the destructor does it otherwise).
-  void StopEngine() { threads_.reset(); }
+  void StopEngine() { engine_.reset(); }
 
   // What the harness has handled and seen so far.
   size_t Count(uint32_t type) const;
   std::vector<Message> Handled() const { return handled_; }
-  size_t EventCount(int event) const;
+  // Messages of `type` posted so far, handled or not.
+  size_t EventCount(uint32_t type) const;
   // Percentages shown while buffering, and whether and how far ahead the
   // output was resumed.
   std::vector<int32_t> bufferingPercents;
@@ -57,17 +61,15 @@ class EngineHarness : public engine::EngineHost {
   void PostEngineMessage(uint32_t type, uint32_t value) override;
 
  private:
-  static void Sink(int event, uint32_t value);
   void Handle(const Message& message);
 
   testsupport::TempDir folder_;
-  engine::PlaybackState state_;
-  std::unique_ptr<engine::EngineThreads> threads_;
+  std::unique_ptr<engine::Engine> engine_;
 
   mutable std::mutex mutex_;
   std::condition_variable posted_;
   std::deque<Message> queue_;
-  std::vector<int> events_;
+  std::vector<uint32_t> posted_types_;
   std::vector<Message> handled_;  // the test thread's own
 };
 

@@ -27,7 +27,8 @@ auto Has(EngineHarness& harness, uint32_t type) {
   return [&harness, type] { return harness.Count(type) > 0; };
 }
 
-// A tagged track whole, or cut by a reset: what arrived plays to its end.
+// A tagged track whole, or cut by a reset and resumed: all of it arrives and
+// plays to its end.
 TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
   testsupport::TestHttpServer server;
   server.Serve("/tagged.mp3", Id3v2Tag(4096) + Track(1.0) + Id3v1Tag());
@@ -41,21 +42,21 @@ TEST(Playback, WholeOrCutTrackPlaysToItsEndAndTrackEndComesOnce) {
     harness.RunFor(300);
     EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 1u);
     EXPECT_EQ(harness.Count(engine::kMessageFailed), 0u);
-    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 1u);
-    EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 0u);
+    EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 1u);
+    EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 0u);
     const std::vector<Message> handled = harness.Handled();
     ASSERT_GE(handled.size(), 3u);
     EXPECT_EQ(handled[0].type, engine::kMessageDuration);
     EXPECT_EQ(handled[1].type, engine::kMessageContentLength);
     uint32_t lastDownloaded = 0;
     for (const Message& m : handled) lastDownloaded = m.type == engine::kMessageDownloaded ? m.value : lastDownloaded;
-    EXPECT_EQ(lastDownloaded == handled[1].value, path == "/tagged.mp3");
+    EXPECT_EQ(lastDownloaded, handled[1].value);
     // The player and its device are released with the track; the object
     // itself stays reachable for the window's operations, which are harmless.
-    engine::PauseTrack(harness.State());
-    engine::ResumeTrack(harness.State());
-    engine::SeekTrack(harness.State(), 50, 100);
-    engine::SetTrackVolume(harness.State(), 40);
+    harness.Engine().Pause();
+    harness.Engine().Resume();
+    harness.Engine().Seek(50, 100);
+    harness.Engine().SetVolume(40);
     EXPECT_TRUE(harness.State().playback.load()->player.HasPlayedOut());
   }
 }
@@ -66,9 +67,9 @@ TEST(Playback, StalledDownloadRunsDryShowsPercentagesAndResumesFiveSecondsAhead)
   server.Inject("/track.mp3", Fault::kStall, 2 * 16000, 1);  // about two seconds, then nothing for a while
   EngineHarness harness;
   harness.Request(server.Url("/track.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventRanDry) > 0; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessageRanDry) > 0; }));
   harness.RunFor(300);
-  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+  EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 1u);
   EXPECT_TRUE(harness.State().buffering);
   server.ReleaseStalls();
   ASSERT_TRUE(harness.RunUntil([&] { return harness.resumes > 0; }));
@@ -78,9 +79,9 @@ TEST(Playback, StalledDownloadRunsDryShowsPercentagesAndResumesFiveSecondsAhead)
   EXPECT_LT(harness.bufferingPercents.back(), 100);
   EXPECT_EQ(harness.secondsAheadAtResume, 5);
   EXPECT_FALSE(harness.State().buffering);
-  EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 2u);
+  EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 2u);
   ASSERT_TRUE(harness.RunUntil(Has(harness, engine::kMessageTrackEnd)));
-  EXPECT_EQ(harness.EventCount(engine::kEventRanDry), 1u);
+  EXPECT_EQ(harness.EventCount(engine::kMessageRanDry), 1u);
 }
 
 // Replaced while playing, and again while waiting for a seek beyond the
@@ -94,13 +95,12 @@ TEST(Playback, NewRequestReplacesAPlayingTrackAndOneWaitingForASeek) {
   server.Serve("/next.mp3", Track(0.5));
   EngineHarness harness;
   harness.Request(server.Url("/playing.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPosition) > 4; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessagePosition) > 4; }));
   std::weak_ptr<engine::CPlayback> playing = harness.State().playback.load();
   harness.Request(server.Url("/seeking.mp3"));
-  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kEventPlaying) > 1; }));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.EventCount(engine::kMessagePlaying) > 1; }));
   std::weak_ptr<engine::CPlayback> seeking = harness.State().playback.load();
-  engine::SeekTrack(harness.State(), 90, 100);
-  EXPECT_GT(seeking.lock()->seekOffset.load() + 0, 0);
+  harness.Engine().Seek(90, 100);
   harness.RunFor(1500);
   EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u);
 
@@ -138,8 +138,6 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
   testsupport::TestHttpServer server;
   server.Serve("/no-length.mp3", Track(0.5));
   server.Inject("/no-length.mp3", Fault::kCloseDelimited, 0, 1);
-  server.Serve("/short-body.mp3", Track(0.5));
-  server.Inject("/short-body.mp3", Fault::kShortBody, 3000, 1);
   server.Serve("/fine.mp3", Track(0.5));
   struct Case {
     std::string name;
@@ -150,7 +148,6 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
   const std::vector<Case> cases = {
       {"404", server.Url("/missing.mp3"), {}, false},
       {"no Content-Length", server.Url("/no-length.mp3"), {}, true},
-      {"body short of the start rule", server.Url("/short-body.mp3"), {}, true},
       {"Brelix missing", server.Url("/fine.mp3"), {.withBrelix = false}, false},
       {"cache folder blocked", server.Url("/fine.mp3"), {.cacheFolderBlocked = true}, true},
       {"not an address", "ftp://127.0.0.1/x.mp3", {}, false},
@@ -163,7 +160,7 @@ TEST(Playback, RequestsThatCanNeverPlayAreReportedAndPlayNothing) {
     harness.RunFor(300);
     EXPECT_EQ(harness.Count(engine::kMessageFailed), 1u);
     EXPECT_EQ(harness.Count(engine::kMessageDuration), c.durationKnown ? 1u : 0u);
-    EXPECT_EQ(harness.EventCount(engine::kEventPlaying), 0u);
+    EXPECT_EQ(harness.EventCount(engine::kMessagePlaying), 0u);
     EXPECT_EQ(harness.Count(engine::kMessageTrackEnd), 0u);
   }
 }
@@ -176,10 +173,10 @@ TEST(Playback, ThousandRapidTrackSwitchesEndCleanly) {
   std::vector<std::weak_ptr<engine::CPlayback>> seen;
   for (int i = 0; i < 1000; ++i) {
     harness.Request(server.Url("/t" + std::to_string(i % 4) + ".mp3"));
-    engine::SetTrackVolume(harness.State(), i % 101);
-    if (i % 7 == 0) engine::PauseTrack(harness.State());
-    if (i % 11 == 0) engine::ResumeTrack(harness.State());
-    if (i % 13 == 0) engine::SeekTrack(harness.State(), i % 100, 100);
+    harness.Engine().SetVolume(i % 101);
+    if (i % 7 == 0) harness.Engine().Pause();
+    if (i % 11 == 0) harness.Engine().Resume();
+    if (i % 13 == 0) harness.Engine().Seek(i % 100, 100);
     if (std::shared_ptr<engine::CPlayback> playback = harness.State().playback.load()) seen.push_back(playback);
     harness.RunFor(i % 3 == 0 ? 2 : 0);
   }

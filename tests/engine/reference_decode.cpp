@@ -90,4 +90,16 @@ std::string Id3v2Tag(size_t bytes) {
   return tag;
 }
 
+ptrdiff_t HeardInOrder(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
+  size_t next = 0;
+  for (int16_t sample : heard) {
+    if (next < expected.size() && sample == expected[next]) {
+      ++next;
+    } else if (sample != 0) {
+      return -1;
+    }
+  }
+  return static_cast<ptrdiff_t>(next);
+}
+
 }  // namespace enginetest

@@ -1,6 +1,7 @@
 // Independent decodes to compare the engine's output with.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@ std::vector<int16_t> DecodeInPieces(const std::string& mp3, size_t pieceBytes);
 
 // Little-endian 16-bit samples of a byte string.
 std::vector<int16_t> Samples(const std::string& bytes);
+
+// How many samples of `expected`, from its start, `heard` holds once each and
+// in order, with nothing between them but silence (an output waiting for
+// data); -1 when `heard` holds a sound that is not the next one expected
+// (audio replayed, skipped or out of order).
+ptrdiff_t HeardInOrder(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected);
 
 // Hand-made stereo MPEG 1 Layer III frames (44.1 kHz, 128 kbit/s) whose side
 // information and main data are all zero: they decode to digital silence.

@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "platform/sync.h"
 #include "support/http_test_server.h"
 
 namespace {
 
+using platform::HttpRequestOptions;
 using platform::HttpSession;
+using platform::MonotonicMs;
 using testsupport::Fault;
 using testsupport::TestHttpServer;
 
@@ -90,17 +95,32 @@ TEST_F(HttpTest, AddressIsSentWholeWithSpacesAndNonAsciiEncoded) {
   EXPECT_EQ(server.Requests().at(0).target, "/dj%20mix/%E6%9B%B2.mp3?id=42&name=x");
 }
 
-TEST_F(HttpTest, UnreachableOrNonHttpAddressGivesNullAlsoBehindARedirect) {
+TEST_F(HttpTest, UnreachableOrNonHttpAddressGivesNullAndSaysWhyAtOnce) {
   std::string closed;
   {
     TestHttpServer gone;
     closed = gone.Url("/a.mp3");
   }
+  server.Serve("/a.mp3", "tune");
   server.Redirect("/update/datams.dll", "file:///etc/passwd");
-  for (const std::string& url : {closed, std::string("file:///etc/passwd"), std::string("www.example.com/a.mp3"),
-                                 server.Url("/update/datams.dll")}) {
-    EXPECT_FALSE(session.Open(url)) << url;
+  HttpRequestOptions past;
+  past.deadlineMs = MonotonicMs();
+  const std::tuple<std::string, HttpRequestOptions, const char*> cases[] = {
+      {closed, {}, "connection refused"},
+      {"file:///etc/passwd", {}, "not an http(s) address"},
+      {"www.example.com/a.mp3", {}, "not an http(s) address"},
+      {server.Url("/update/datams.dll"), {}, "redirect to a non-http address"},
+      {server.Url("/a.mp3"), past, "timed out"},
+  };
+  for (const auto& [url, options, why] : cases) {
+    SCOPED_TRACE(url);
+    const uint64_t start = MonotonicMs();
+    std::string error;
+    EXPECT_FALSE(session.Open(url, options, &error));
+    EXPECT_EQ(error, why);
+    EXPECT_LT(MonotonicMs() - start, 1000u);
   }
+  EXPECT_EQ(server.RequestCount(), 1u) << "only the redirect was asked; a passed deadline sends nothing";
 }
 
 TEST_F(HttpTest, RedirectToAnotherHttpPathIsFollowed) {
@@ -115,16 +135,70 @@ TEST_F(HttpTest, RedirectToAnotherHttpPathIsFollowed) {
   }
 }
 
-TEST_F(HttpTest, BodyCutShortFailsOnlyAfterTheBytesThatArrived) {
-  server.Serve("/track.mp3", Pattern(200000));
-  for (Fault fault : {Fault::kShortBody, Fault::kResetAfter}) {
-    server.Inject("/track.mp3", fault, 40000);
-    auto response = session.Open(server.Url("/track.mp3"));
-    ASSERT_TRUE(response);
-    Body body = ReadBody(*response);
-    EXPECT_FALSE(body.ok) << static_cast<int>(fault);
-    EXPECT_EQ(body.bytes, Pattern(200000).substr(0, 40000)) << static_cast<int>(fault);
+// Each fault hits one request: it fails after the bytes that arrived, for
+// the reason given and in time; a byte-range request from the first missing
+// byte then gets the rest as a 206.
+TEST_F(HttpTest, FaultEndsTheRequestWithItsReasonInTimeAndARangeRequestGetsTheRest) {
+  constexpr size_t kAnyPrefix = SIZE_MAX;
+  struct Case {
+    const char* name;
+    Fault fault;
+    size_t amount;
+    uint32_t stallTimeoutMs;
+    uint64_t deadlineInMs;  // 0: none
+    const char* why;
+    size_t bytesBefore;
+    uint64_t minMs, maxMs;
+  };
+  const Case cases[] = {
+      {"hung server", Fault::kStallHeaders, 0, 300, 0, "timed out", 0, 300, 1500},
+      {"stall after 5000 bytes", Fault::kStall, 5000, 300, 0, "timed out", 5000, 300, 1500},
+      // Bytes keep coming, so no stall: the deadline ends it.
+      {"3 bytes a second", Fault::kTrickle, 3, 1000, 1500, "timed out", kAnyPrefix, 1500, 2500},
+      {"reset after 40000 bytes", Fault::kResetAfter, 40000, 30000, 0, "connection reset", 40000, 0, 1000},
+      {"short body", Fault::kShortBody, 40000, 30000, 0, "connection closed early", 40000, 0, 1000},
+      {"unasked gzip", Fault::kGzip, 0, 30000, 0, "unasked Content-Encoding \"gzip\"", 0, 0, 1000},
+  };
+  const std::string track = Pattern(200000);
+  server.Serve("/track.mp3", track);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.Inject("/track.mp3", c.fault, c.amount, 1);
+    HttpRequestOptions options;
+    options.stallTimeoutMs = c.stallTimeoutMs;
+    const uint64_t start = MonotonicMs();
+    if (c.deadlineInMs != 0) options.deadlineMs = start + c.deadlineInMs;
+    std::string error;
+    Body body;
+    if (auto response = session.Open(server.Url("/track.mp3"), options, &error)) {
+      uint64_t first = 0;
+      EXPECT_FALSE(response->ContentRangeFirst(&first)) << "a 200 has no Content-Range";
+      body = ReadBody(*response);
+      EXPECT_FALSE(body.ok);
+      error = response->Error();
+    }
+    const uint64_t elapsed = MonotonicMs() - start;
+    EXPECT_EQ(error, c.why);
+    EXPECT_GE(elapsed, c.minMs);
+    EXPECT_LE(elapsed, c.maxMs);
+    EXPECT_EQ(body.bytes, track.substr(0, body.bytes.size()));
+    if (c.bytesBefore != kAnyPrefix) {
+      EXPECT_EQ(body.bytes.size(), c.bytesBefore);
+    }
+
+    const size_t have = body.bytes.size();
+    auto rest = session.Open(server.Url("/track.mp3"), {.headers = {"Range: bytes=" + std::to_string(have) + "-"}});
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->StatusText(), "206");
+    uint64_t first = UINT64_MAX;
+    EXPECT_TRUE(rest->ContentRangeFirst(&first));
+    EXPECT_EQ(first, have);
+    Body restBody = ReadBody(*rest);
+    EXPECT_TRUE(restBody.ok);
+    EXPECT_EQ(rest->Error(), "");
+    EXPECT_TRUE(body.bytes + restBody.bytes == track) << "resumed body differs";
   }
+  for (const auto& request : server.Requests()) EXPECT_EQ(request.Header("Accept-Encoding"), "identity");
 }
 
 TEST_F(HttpTest, ReadFullCollectsAcrossSlowPieces) {
@@ -145,6 +219,42 @@ TEST_F(HttpTest, OpenReturnsOnceHeadersArriveAndDestroyingAbandonsTheStall) {
   ASSERT_TRUE(response);
   EXPECT_EQ(response->StatusText(), "200");
   response.reset();
+}
+
+// A request for another track must not wait on a stalled server: a cancel
+// from another thread ends a blocked Open or Read within half a second.
+TEST(HttpThreadsTest, CancelFromAnotherThreadEndsABlockedOpenOrReadPromptly) {
+  TestHttpServer server;
+  HttpSession session;
+  server.Serve("/track.mp3", Pattern(100000));
+  for (Fault fault : {Fault::kStallHeaders, Fault::kStall}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    server.ClearRequests();
+    server.Inject("/track.mp3", fault, 1000);
+    std::atomic<bool> cancel = false;
+    std::atomic<uint64_t> cancelledAt = 0;
+    std::thread canceller([&] {
+      server.WaitForRequestCount(1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      cancelledAt = MonotonicMs();
+      cancel = true;
+    });
+    HttpRequestOptions options;
+    options.cancel = &cancel;
+    std::string error;
+    Body body;
+    auto response = session.Open(server.Url("/track.mp3"), options, &error);
+    if (response) {
+      body = ReadBody(*response);
+      error = response->Error();
+    }
+    const uint64_t ended = MonotonicMs();
+    canceller.join();
+    EXPECT_EQ(response != nullptr, fault == Fault::kStall);
+    EXPECT_EQ(body.bytes.size(), fault == Fault::kStall ? 1000u : 0u);
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_LT(ended - cancelledAt, 500u);
+  }
 }
 
 TEST(HttpThreadsTest, OneSessionServesSeveralThreadsAtOnce) {

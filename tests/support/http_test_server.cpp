@@ -124,6 +124,37 @@ RangeAnswer SelectRange(const std::string& header, uint64_t size, ByteRange* ran
   return RangeAnswer::kPartial;
 }
 
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void AppendLittleEndian(std::string* out, uint32_t value, int count) {
+  for (int i = 0; i < count; ++i) *out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// `bytes` as one gzip member made of stored deflate blocks: a valid gzip
+// body that needs no compressor.
+std::string Gzip(const std::string& bytes) {
+  std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
+  size_t position = 0;
+  do {
+    const size_t count = std::min<size_t>(bytes.size() - position, 0xFFFF);
+    out += static_cast<char>(position + count == bytes.size() ? 1 : 0);  // the last block says so
+    AppendLittleEndian(&out, static_cast<uint32_t>(count), 2);
+    AppendLittleEndian(&out, static_cast<uint32_t>(~count & 0xFFFF), 2);
+    out.append(bytes, position, count);
+    position += count;
+  } while (position < bytes.size());
+  AppendLittleEndian(&out, Crc32(bytes), 4);
+  AppendLittleEndian(&out, static_cast<uint32_t>(bytes.size()), 4);
+  return out;
+}
+
 const char* ReasonPhrase(int status) {
   switch (status) {
     case 200: return "OK";
@@ -295,6 +326,7 @@ void TestHttpServer::ServeConnection(Connection* connection) {
   std::string head;
   RecordedRequest request;
   if (ReadRequestHead(fd, &head) && ParseRequest(head, &request)) {
+    request.arrival = std::chrono::steady_clock::now();
     uint64_t releasesSoFar = 0;
     {
       std::lock_guard lock(mutex_);
@@ -344,7 +376,8 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
     return;
   }
 
-  const std::string& body = *resource.body;
+  const std::string encoded = resource.fault == Fault::kGzip ? Gzip(*resource.body) : std::string();
+  const std::string& body = resource.fault == Fault::kGzip ? encoded : *resource.body;
   ByteRange range;
   RangeAnswer answer = resource.fault == Fault::kIgnoreRange || request.range.empty()
                            ? RangeAnswer::kWhole
@@ -360,6 +393,7 @@ void TestHttpServer::Respond(int fd, const RecordedRequest& request, uint64_t re
 
   std::string headers = "Content-Type: application/octet-stream\r\n";
   if (resource.fault != Fault::kIgnoreRange) headers += "Accept-Ranges: bytes\r\n";
+  if (resource.fault == Fault::kGzip) headers += "Content-Encoding: gzip\r\n";
   if (answer == RangeAnswer::kPartial) {
     headers += "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
                std::to_string(body.size()) + "\r\n";

@@ -7,6 +7,7 @@
 // connection open with nothing sent.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,7 @@ enum class Fault {
   kTrickle,         // sends the body at `amount` bytes per second
   kResetAfter,      // sends `amount` body bytes, then resets the connection
   kIgnoreRange,     // answers 200 with the whole body whatever Range asks for
+  kGzip,            // sends the body gzip-encoded (a range counts encoded bytes) with Content-Encoding: gzip
 };
 
 struct RecordedRequest {
@@ -42,6 +44,7 @@ struct RecordedRequest {
   std::string version;  // "HTTP/1.0" or "HTTP/1.1"
   std::string range;    // the Range header's value, trimmed; empty when none was sent
   std::vector<std::pair<std::string, std::string>> headers;  // in order, values trimmed
+  std::chrono::steady_clock::time_point arrival;              // when its head was complete
 
   // The value of the first header called `name` (any case); empty when absent.
   std::string Header(const std::string& name) const;

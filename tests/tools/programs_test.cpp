@@ -79,7 +79,7 @@ TEST(Programs, FailuresAreSaidOnStandardErrorWithTheirExitStatus) {
       {SKIN_PREVIEW " --png", 2, "skin-preview: --png needs a value\n"},
       {BRELIX_INFO " " + server.Url("/missing.mp3"), 1,
        "brelix-info: " + server.Url("/missing.mp3") + ": cannot open: the server answers HTTP status 404\n"},
-      {BRELIX_INFO " " + refused, 1, "brelix-info: " + refused + ": cannot open: no answer from the server"},
+      {BRELIX_INFO " " + refused, 1, "brelix-info: " + refused + ": cannot open: connection refused\n"},
       {BRELIX_INFO " " + missing, 1, "brelix-info: " + missing + ": cannot open: No such file or directory\n"},
       {BRELIX_INFO " --verbose", 2, "brelix-info: unknown option --verbose\nusage: brelix-info"},
       {MAKE_DEMO_LIBRARY, 2, "make-demo-library: no output folder given\nusage: make-demo-library"},

@@ -14,6 +14,7 @@
 #include "lame_tag.h"
 #include "mpa_file_info.h"
 #include "platform/http.h"
+#include "platform/sync.h"
 
 namespace {
 
@@ -182,22 +183,35 @@ int Usage() {
   return 2;
 }
 
-// Why a location could not be opened, as far as can be told afresh: the
-// server's status, no answer at all, or the file's own error.
-std::string WhyNotOpened(const char* location) {
+// Brelix gives up on a server after this long; one that held it so long did not answer in time.
+constexpr uint64_t kInspectionGivenUpMs = 8000;
+// The one request that asks a server why it could not be inspected ends by then.
+constexpr uint64_t kDiagnosisEndsMs = 9500;
+constexpr uint32_t kDiagnosisTimeoutMs = 3000;
+
+// Why a location that Brelix began inspecting at `startMs` could not be
+// opened, as far as can be told afresh: the file's own error, or for an
+// address the server's status or why it gave none.
+std::string WhyNotOpened(const char* location, uint64_t startMs) {
   if (!IsUrl(location)) {
     std::FILE* file = std::fopen(location, "rb");
     if (file == nullptr) return std::string("cannot open: ") + std::strerror(errno);
     std::fclose(file);
     return "cannot open";
   }
+  if (platform::MonotonicMs() - startMs >= kInspectionGivenUpMs) return "cannot open: the server did not answer in time";
   std::string url = location;
   if (url.find("://") == std::string::npos) url = "http://" + url;
+  platform::HttpRequestOptions options;
+  options.connectTimeoutMs = kDiagnosisTimeoutMs;
+  options.stallTimeoutMs = kDiagnosisTimeoutMs;
+  options.deadlineMs = startMs + kDiagnosisEndsMs;
   platform::HttpSession session;
-  const auto response = session.Open(url);
-  if (!response) return "cannot open: no answer from the server (not an http(s) address, refused or timed out)";
+  std::string error;
+  const auto response = session.Open(url, options, &error);
+  if (!response) return "cannot open: " + error;
   const std::string status = response->StatusText();
-  if (status.starts_with('2')) return "cannot open: the server sends no Content-Length";
+  if (status.starts_with('2')) return "cannot open: the server sends no usable Content-Length";
   return "cannot open: the server answers HTTP status " + status;
 }
 
@@ -227,10 +241,11 @@ int main(int argc, char** argv) {
   int status = 0;
   for (const char* location : locations) {
     CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
+    const uint64_t startMs = platform::MonotonicMs();
     const auto info = CMPAFileInfo::Create(location, !IsUrl(location), &failure);
     if (!info) {
-      const std::string reason =
-          failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location) : "no MPEG audio frame found";
+      const std::string reason = failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location, startMs)
+                                                                                : "no MPEG audio frame found";
       std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason.c_str());
       if (json) {
         std::printf("{\"location\":%s,\"ok\":false,\"error\":%s}\n", JsonString(location).c_str(),

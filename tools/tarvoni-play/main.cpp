@@ -8,8 +8,9 @@
 // SECONDS, AT seconds after its first position report.
 //
 // SDL_AUDIODRIVER picks the output (dummy: silent, real time; disk: into
-// SDL_DISKAUDIOFILE). Exit status 0 when every track played, 1 when one
-// could not be played at all, 2 on bad arguments.
+// SDL_DISKAUDIOFILE). A track that cannot be played, or whose download broke
+// off for good, is said on standard error with the reason. Exit status 0
+// when every track played to its end, 1 when one failed, 2 on bad arguments.
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,7 @@
 #include <vector>
 
 #include "app/player_folders.h"
-#include "engine/engine_threads.h"
-#include "engine/playback.h"
+#include "engine/engine.h"
 #include "platform/paths.h"
 #include "platform/sound.h"
 #include "platform/sync.h"
@@ -86,30 +86,33 @@ std::string Clock(int32_t elapsed, int32_t total) {
 }
 
 // The window's part: receives the engine's messages on the main thread and
-// its player events on the engine's threads.
+// reacts to them as the window does.
 class Player : public engine::EngineHost {
  public:
-  explicit Player(const Options& options) : options_(options) {
+  explicit Player(const Options& options) : options_(options) {}
+
+  // Plays every URL; true when each of them played to its end.
+  bool Run() {
+    engine::EngineSettings settings;
     // The player's own folders, portable or installed.
     const PlayerFolders folders = FindPlayerFolders(platform::ProgramFolder());
-    state_.cacheFolder = folders.cacheFolder;
-    state_.libraryFolder = folders.libraryFolder;
+    settings.programFolder = folders.libraryFolder;
+    settings.cacheFolder = folders.cacheFolder.substr(0, folders.cacheFolder.size() - 1);
     platform::CreateFolders(folders.cacheFolder, nullptr);
-    state_.host = this;
-    state_.eventSink = &Player::Sink;
-    instance_ = this;
-  }
-
-  // Plays every URL; true when each of them could be played.
-  bool Run() {
-    std::unique_ptr<engine::EngineThreads> threads = engine::EngineThreads::Start(state_);
-    if (!threads) {
+    engine_ = engine::Engine::Start(*this, settings);
+    if (!engine_) {
       std::fputs("tarvoni-play: cannot start the engine's threads\n", stderr);
       return false;
     }
+    if (options_.volume) engine_->SetVolume(*options_.volume);
     bool allPlayed = true;
-    for (const std::string& url : options_.urls) allPlayed &= PlayTrack(url);
-    threads.reset();
+    for (const std::string& url : options_.urls) {
+      if (!PlayTrack(url)) {
+        allPlayed = false;
+        std::fprintf(stderr, "tarvoni-play: %s: %s\n", url.c_str(), engine_->FailureReason().c_str());
+      }
+    }
+    engine_.reset();
     return allPlayed;
   }
 
@@ -127,66 +130,34 @@ class Player : public engine::EngineHost {
     uint32_t value;
   };
 
-  static void Sink(int event, uint32_t value) {
-    Player* self = instance_;
-    switch (event) {
-      case engine::kEventTrackEnd:
-        self->PostEngineMessage(engine::kMessageTrackEnd, 0);
-        break;
-      case engine::kEventPosition:
-        if (self->state_.playback.load()) {
-          self->PostEngineMessage(engine::kMessagePosition, engine::PositionSeconds(self->state_, value));
-        }
-        break;
-      case engine::kEventRanDry:
-        self->state_.buffering = true;
-        break;
-      default:
-        break;
-    }
-  }
-
   // True when the track played to its end, false when it failed.
   bool PlayTrack(const std::string& url) {
     Show("正在定位舞曲...");
-    engine::RequestTrack(state_, url);
+    engine_->RequestTrack(url);
     bool positioned = false;
-    bool volumeSet = false;
     uint64_t seekAt = 0;
     for (;;) {
       std::optional<Message> message = Next(seekAt);
       if (!message) {
-        engine::SeekTrack(state_, *options_.seekSeconds, state_.totalSeconds);
+        engine_->Seek(*options_.seekSeconds, engine_->TotalSeconds());
         seekAt = 0;
         continue;
       }
-      switch (message->type) {
+      const engine::EngineReport report = engine_->Digest(message->type, message->value);
+      switch (report.type) {
         case engine::kMessageDuration:
-          state_.totalSeconds = static_cast<int32_t>(message->value);
-          Show(Clock(0, state_.totalSeconds));
+          Show(Clock(0, engine_->TotalSeconds()));
           break;
-        case engine::kMessageContentLength:
-          state_.contentLength = static_cast<int32_t>(message->value);
+        case engine::kMessageDownloaded:
+          if (report.bufferingShown) Show("缓冲" + std::to_string(report.bufferingPercent) + "%");
           break;
-        case engine::kMessageDownloaded: {
-          int32_t percent = 0;
-          if (engine::CheckBuffering(state_, message->value, &percent) == engine::BufferingCheck::kWaiting) {
-            Show("缓冲" + std::to_string(percent) + "%");
-          }
-          break;
-        }
         case engine::kMessagePosition:
-          state_.elapsedSeconds = static_cast<int32_t>(message->value);
-          Show(Clock(state_.elapsedSeconds, state_.totalSeconds));
+          Show(Clock(static_cast<int32_t>(report.value), engine_->TotalSeconds()));
           if (!positioned) {
             positioned = true;
-            if (options_.seekSeconds && state_.totalSeconds > 0) {
+            if (options_.seekSeconds && engine_->TotalSeconds() > 0) {
               seekAt = platform::MonotonicMs() + uint64_t{1000} * options_.seekAfterSeconds;
             }
-          }
-          if (options_.volume && !volumeSet) {
-            engine::SetTrackVolume(state_, *options_.volume);
-            volumeSet = true;
           }
           break;
         case engine::kMessageTrackEnd:
@@ -227,9 +198,8 @@ class Player : public engine::EngineHost {
     std::fflush(stdout);
   }
 
-  static inline Player* instance_ = nullptr;
   const Options& options_;
-  engine::PlaybackState state_;
+  std::unique_ptr<engine::Engine> engine_;
   std::mutex mutex_;
   std::condition_variable posted_;
   std::deque<Message> queue_;

@@ -5,13 +5,17 @@
 // no_proxy), as the system's preconfigured proxy. Spaces, control characters
 // and non-ASCII bytes in an address are sent percent-encoded.
 //
-// No server can hold a caller forever: connecting gives up after 15 s, and a
-// transfer that moves less than 1 byte/s for 30 s fails.
+// No server can hold a caller forever: connecting, a silent server, a
+// deadline and a cancel flag each end a wait (see HttpRequestOptions).
+//
+// Every request asks for the plain body (Accept-Encoding: identity); a
+// response in any other content encoding is refused, never decoded.
 //
 // A session may be used from several threads at once; each response belongs
 // to one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,6 +41,19 @@ struct HttpRequestOptions {
   bool http10 = false;
   // Always ask the origin server: no cached copy may answer, and none is kept.
   bool noCache = false;
+  // Connecting (name lookup included) gives up after this long.
+  uint32_t connectTimeoutMs = 15000;
+  // Open or Read fails ("timed out") when no byte (header or body) arrived
+  // for this long while it waited; 0 = no limit.
+  uint32_t stallTimeoutMs = 30000;
+  // A platform::MonotonicMs() instant after which Open and Read no longer
+  // wait for the network: they fail ("timed out"). 0 = none. Bounds a whole
+  // exchange of several requests.
+  uint64_t deadlineMs = 0;
+  // Looked at whenever Open or Read waits for the network, at least every
+  // 50 ms; once true, the waiting call fails ("cancelled"). Bytes already
+  // received are still handed out. Must outlive the response.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // One response whose status line and headers have arrived; the body is
@@ -54,6 +71,12 @@ class HttpResponse {
   virtual bool Read(void* buffer, size_t capacity, size_t* got) = 0;
   // Reads until `count` bytes arrived or the body ended. `*got` is the count.
   bool ReadFull(void* buffer, size_t count, size_t* got);
+  // The first byte of a "Content-Range: bytes N-M/T" header (T may be "*");
+  // false when the response has none or it is malformed.
+  virtual bool ContentRangeFirst(uint64_t* first) const = 0;
+  // Why Read failed, in a few words ("connection reset", "timed out",
+  // "cancelled", ...); empty while the transfer has not failed.
+  virtual std::string Error() const = 0;
 };
 
 class HttpSession {
@@ -64,10 +87,16 @@ class HttpSession {
   HttpSession& operator=(const HttpSession&) = delete;
 
   // Sends a GET and waits for the status line and headers. Redirects are
-  // followed (at most 10), only to http(s). Null when the address is not
-  // http(s), the server cannot be reached, a redirect leads elsewhere, or the
-  // exchange fails before the headers are complete. Any status is a response.
-  std::unique_ptr<HttpResponse> Open(const std::string& url, const HttpRequestOptions& options = {});
+  // followed (at most 10), only to http(s). Any status is a response. Null
+  // when the address is not http(s), the server cannot be reached, a redirect
+  // leads elsewhere, the response is content-encoded, a wait ends (see
+  // HttpRequestOptions), or the exchange fails before the headers are
+  // complete; `*error` (when given) then says why in a few words, such as
+  // "connection refused", "timed out", "cannot resolve host", "not an http(s)
+  // address", "redirect to a non-http address", "cancelled", "connection
+  // reset" or `unasked Content-Encoding "gzip"`.
+  std::unique_ptr<HttpResponse> Open(const std::string& url, const HttpRequestOptions& options = {},
+                                     std::string* error = nullptr);
 
  private:
   struct State;
