@@ -32,6 +32,7 @@ void CMusicBox::Notify(TNotifyUI& msg) {
       RememberSettings();
     }
   }
+  PublishMediaState(false);
 }
 
 void CMusicBox::OnClick(TNotifyUI& msg) {

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   musicBox->CenterWindow();
   ShowWindow(*musicBox, SW_SHOWNORMAL);
   g_mainWindow.store(*musicBox);
+  musicBox->OfferMediaControls();
   CPaintManagerUI::MessageLoop();
   EndProcess(0);
 }

@@ -49,6 +49,9 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
       SetForegroundWindow(m_hWnd);
       break;
+    case kMediaCommandMessage:
+      OnMediaCommand(wParam, lParam);
+      break;
     default:
       handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
                                            uihost::CaptionControls::kButtonsAndSliders, &result);
@@ -170,6 +173,7 @@ LRESULT CMusicBox::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool&
   // Escape does nothing in the main window, and is kept from the controls.
   if (uMsg == WM_KEYDOWN) {
     bHandled = (m_filtering && OnFilterKey(wParam)) || wParam == VK_ESCAPE || OnKey(wParam);
+    PublishMediaState(false);
   } else if (uMsg == WM_CHAR) {
     OnFilterCharacter(wParam);
     bHandled = m_filtering;

@@ -13,6 +13,7 @@
 #include "catalogue/catalogue_update.h"
 #include "engine/engine.h"
 #include "engine/engine_host.h"
+#include "platform/media_controls.h"
 #include "uihost/skin_window.h"
 
 // Window messages of the main window.
@@ -20,6 +21,8 @@ inline constexpr UINT kTrayMessage = WM_USER + 50;     // the tray icon's callba
 inline constexpr UINT kEngineMessage = WM_USER + 120;  // lParam: engine message type; wParam: its value
 // Another start of the player asks this one to show its window.
 inline constexpr UINT kShowMessage = WM_USER + 122;
+// The desktop's media controls ask; wParam: what, lParam: its value (media_controls.cpp).
+inline constexpr UINT kMediaCommandMessage = WM_USER + 123;
 
 inline constexpr int kIconBig = 107;
 inline constexpr int kIconSmall = 108;
@@ -113,6 +116,17 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   // Shows the rows whose titles hold the filter text (all when closed).
   void ApplyFilter();
 
+ public:
+  // Offers the player to the desktop's media controls (MPRIS); without a
+  // session bus it says so once on stderr and the player runs on.
+  void OfferMediaControls();
+
+ private:
+  // The desktop's media controls (media_controls.cpp).
+  void OnMediaCommand(WPARAM command, LPARAM value);
+  // Tells the media controls what the window shows now; `seeked` when the position jumped.
+  void PublishMediaState(bool seeked);
+
   // Remembered settings (remembered.cpp).
   // Reads the settings file and gives the volume slider its remembered value.
   void RestoreVolume();
@@ -155,6 +169,12 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
 
   CCatalogueDoc m_catalogue;
   PlayerSettings m_remembered;
+  // Declared before the controls, which call it until they end.
+  std::unique_ptr<platform::MediaCommands> m_mediaCommands;
+  std::unique_ptr<platform::MediaControls> m_mediaControls;
+  std::string m_mediaUrl;
+  std::string m_mediaAlbum;
+  int m_mediaTrackNumber = 0;
   bool m_settingsUnsaved = false;
   // Failed requests since a track last sounded; auto-advance stops when
   // every row of the list has failed in a row.

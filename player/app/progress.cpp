@@ -63,6 +63,7 @@ LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
     default:
       break;
   }
+  PublishMediaState(false);
   return 0;
 }
 

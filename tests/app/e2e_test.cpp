@@ -190,7 +190,8 @@ class E2eTest : public ::testing::Test {
   // `argv` run on this desktop with no SDL driver chosen, the test's own home
   // folder, and the variables `extra` ("NAME=value").
   std::vector<std::string> OnDesktop(const std::vector<std::string>& argv, std::vector<std::string> extra = {}) {
-    extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "-u", "XDG_DATA_HOME", "-u",
+    extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "-u", "DBUS_SESSION_BUS_ADDRESS",
+                                 "-u", "XDG_DATA_HOME", "-u",
                                  "XDG_CACHE_HOME", "-u", "XDG_CONFIG_HOME", "DISPLAY=" + display_,
                                  "HOME=" + home_.Folder(), "XDG_RUNTIME_DIR=" + RuntimeFolder()});
     extra.insert(extra.end(), argv.begin(), argv.end());
