@@ -60,7 +60,11 @@ bool CMusicBox::OnKey(WPARAM key) {
       return true;
     case VK_MEDIA_NEXT_TRACK:
     case VK_MEDIA_PREV_TRACK:
-      StepRow(key == VK_MEDIA_NEXT_TRACK ? 1 : -1);
+      if (key == VK_MEDIA_NEXT_TRACK) {
+        m_controller.Next();
+      } else {
+        m_controller.Previous();
+      }
       return true;
     default:
       return false;

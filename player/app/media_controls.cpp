@@ -89,8 +89,10 @@ void CMusicBox::OnMediaCommand(WPARAM command, LPARAM value) {
       Pause();
       break;
     case kNext:
+      m_controller.Next();
+      break;
     case kPrevious:
-      StepRow(command == kNext ? 1 : -1);
+      m_controller.Previous();
       break;
     case kSetPosition:
       SeekBy(static_cast<int>(value) - (m_engine != nullptr ? m_engine->ElapsedSeconds() : 0));
@@ -122,17 +124,16 @@ void CMusicBox::PublishMediaState(bool seeked) {
       m_mediaAlbum = m_currentCategory.str();
     }
     state.trackId = "/org/tarvoni/track/" + std::to_string(m_mediaTrackNumber);
-    state.title = m_currentTitle.str();
+    state.title = m_controller.TrackTitle();
     state.album = m_mediaAlbum;
     state.url = url;
     state.lengthUs = int64_t{m_engine->TotalSeconds()} * kMicroseconds;
     state.positionUs = int64_t{m_engine->ElapsedSeconds()} * kMicroseconds;
     state.canSeek = m_engine->TotalSeconds() > 0;
-    const bool stoppedAfterFailures = m_pMusics != nullptr && m_failuresInARow >= m_pMusics->GetCount();
-    state.status = m_engine->Paused()      ? platform::MediaState::Status::kPaused
-                   : stoppedAfterFailures ? platform::MediaState::Status::kStopped
-                                          : platform::MediaState::Status::kPlaying;
+    state.status = m_engine->Paused()                    ? platform::MediaState::Status::kPaused
+                   : m_controller.StoppedAfterFailures() ? platform::MediaState::Status::kStopped
+                                                         : platform::MediaState::Status::kPlaying;
   }
-  state.canGoNext = state.canGoPrevious = FindPlayingRow() >= 0;
+  state.canGoNext = state.canGoPrevious = m_controller.PlayingRow() >= 0;
   m_mediaControls->Update(state, seeked);
 }

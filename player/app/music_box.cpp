@@ -129,6 +129,7 @@ void CMusicBox::StartWorkers() {
   // The engine names its cache file below the folder itself.
   settings.cacheFolder = m_settings.folders.cacheFolder.substr(0, m_settings.folders.cacheFolder.size() - 1);
   m_engine = engine::Engine::Start(*this, settings);
+  m_controller.SetEngine(m_engine.get());
   ApplyVolume();
 
   m_updateSource = std::make_shared<CatalogueUpdateSource>();

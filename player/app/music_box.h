@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/player_controller.h"
 #include "app/player_folders.h"
 #include "app/player_settings.h"
 #include "catalogue/catalogue_doc.h"
@@ -38,7 +39,11 @@ struct MusicBoxSettings {
 // TARVONI_VENDOR_BASE_URL names another.
 MusicBoxSettings DefaultMusicBoxSettings();
 
-class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, public engine::EngineHost {
+class CMusicBox : public CWindowWnd,
+                  public INotifyUI,
+                  public IMessageFilterUI,
+                  public engine::EngineHost,
+                  public PlaylistView {
  public:
   explicit CMusicBox(MusicBoxSettings settings);
   // Ends the engine when it was started (the program itself never destroys
@@ -53,6 +58,13 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
 
   // Refills the track list with the tracks of `category`.
   void BuildTrackList(const CStdString& category);
+
+  // The rows listed, for the controller.
+  int RowCount() const override;
+  std::string RowAddress(int row) const override;
+  int SelectedRow() const override;
+  // Selects row `index` and sends "itemactivate" for it synchronously.
+  void ActivateRow(int index) override;
 
   CPaintManagerUI& PaintManager() { return m_pm; }
   // Null until the window has started it.
@@ -86,19 +98,15 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   // Commands (commands.cpp).
   void OnClick(TNotifyUI& msg);
   void OpenAbout();
+  // The controller's play and pause, with the buttons that show them.
   void Play();
   void Pause();
-  void StepRow(int step);
   void StartRowTrack(CControlUI* row);
   void Seek();
   // The volume slider's value on the current track's output.
   void ApplyVolume();
   void ShowPlay();
   void ShowPause();
-  // Selects row `index` and sends "itemactivate" for it synchronously.
-  void ActivateRow(int index);
-  // Index of the first row whose address is the playing track's; -1 when none.
-  int FindPlayingRow() const;
 
   // Keys (keys.cpp): true when `key` is one of the window's own.
   bool OnKey(WPARAM key);
@@ -143,12 +151,9 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   void ShowBuffering(const engine::EngineReport& report);
   void ShowPosition(uint32_t seconds);
   void ShowStatus(LPCTSTR text);
-  // Moves on to the row after the one that ended or failed.
-  void AutoAdvance();
 
   const MusicBoxSettings m_settings;
   CStdString m_currentCategory;
-  CStdString m_currentTitle;
   CPaintManagerUI m_pm;
   NOTIFYICONDATA m_trayIcon{};
   bool m_trayIconShown = false;
@@ -168,6 +173,7 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   std::string m_filterText;
 
   CCatalogueDoc m_catalogue;
+  CPlayerController m_controller{*this, m_catalogue};
   PlayerSettings m_remembered;
   // Declared before the controls, which call it until they end.
   std::unique_ptr<platform::MediaCommands> m_mediaCommands;
@@ -176,10 +182,6 @@ class CMusicBox : public CWindowWnd, public INotifyUI, public IMessageFilterUI, 
   std::string m_mediaAlbum;
   int m_mediaTrackNumber = 0;
   bool m_settingsUnsaved = false;
-  // Failed requests since a track last sounded; auto-advance stops when
-  // every row of the list has failed in a row.
-  int m_failuresInARow = 0;
-  bool m_autoAdvancing = false;
 
   // Where the worker threads post to: set before they start and never changed
   // (the toolkit clears m_hWnd when the window goes; a dead handle just
