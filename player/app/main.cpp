@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   }
   CPaintManagerUI::SetInstance(nullptr);
   MusicBoxSettings settings = DefaultMusicBoxSettings();
-  const std::unique_ptr<platform::SingleInstance> onlyPlayer = ClaimTheOnlyPlayer(settings.folders);
+  std::unique_ptr<platform::SingleInstance> onlyPlayer = ClaimTheOnlyPlayer(settings.folders);
   const CStdString skinFolder(settings.folders.skinFolder);
   CPaintManagerUI::SetResourcePath(skinFolder);
   CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
@@ -105,5 +105,7 @@ int main(int argc, char** argv) {
   g_mainWindow.store(*musicBox);
   musicBox->OfferMediaControls();
   CPaintManagerUI::MessageLoop();
+  // The claim's socket goes with it; the process then ends at once.
+  onlyPlayer.reset();
   EndProcess(0);
 }
