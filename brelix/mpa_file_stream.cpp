@@ -181,16 +181,18 @@ const uint8_t* CMPAFileStream::CachedBytes(uint32_t offset, uint32_t count) {
   if (tailLoaded_ && offset >= size_ - kTailCacheSize && last <= size_) {
     return tailCache_.data() + (offset - (size_ - kTailCacheSize));
   }
-  // The window reaches one read's length past its aligned block, so that any
-  // read starting in the block lies inside it.
-  const uint32_t first = offset & ~(kWindowAlignment - 1);
-  if (!windowLoaded_ || windowFirst_ != first) {
+  if (!windowLoaded_ || offset < windowFirst_ || last > uint64_t{windowFirst_} + windowSize_) {
+    const bool onward = windowLoaded_ && offset >= windowFirst_;
+    const uint32_t size = onward ? std::min(windowSize_ * 2, kWindowMaxSize) : kWindowMinSize;
+    // A quarter of it lies before the read, for searches that step back.
+    const uint32_t first = (offset - std::min(offset, size / 4)) & ~(kReadBufferSize - 1);
     windowLoaded_ = false;
-    if (!FillCache(window_, kWindowAlignment + kReadBufferSize, first)) return nullptr;
+    if (!FillCache(window_, size, first)) return nullptr;
     windowFirst_ = first;
+    windowSize_ = size;
     windowLoaded_ = true;
   }
-  return window_.data() + (offset - first);
+  return window_.data() + (offset - windowFirst_);
 }
 
 bool CMPAFileStream::FillCache(std::vector<uint8_t>& cache, uint32_t length, uint32_t first) {

@@ -12,16 +12,19 @@ class ByteSource;
 // Every read returns a pointer to bytes valid until the next read on the same
 // stream. Reads are served from three caches filled on demand: the first
 // 10240 bytes and the last 5120 bytes (each only for a resource larger than
-// that, and fetched once, by the first read in its half) and one aligned
-// window around any other read, so that a tag or frame search costs a few
-// fetches rather than one per probed offset. Bytes past the end of the
-// resource read as 0.
+// that, and fetched once, by the first read in its half) and one window
+// around any other read, so that a tag or frame search costs a few fetches
+// rather than one per probed offset. The window starts small (a look at the
+// first frame behind a large picture costs little) and doubles while the
+// reads move on past it (a long search through junk takes few fetches).
+// Bytes past the end of the resource read as 0.
 class CMPAFileStream {
  public:
   static constexpr uint32_t kReadBufferSize = 1024;
   static constexpr uint32_t kHeadCacheSize = 10240;
   static constexpr uint32_t kTailCacheSize = 5120;
-  static constexpr uint32_t kWindowAlignment = 65536;
+  static constexpr uint32_t kWindowMinSize = 16384;
+  static constexpr uint32_t kWindowMaxSize = 65536;
 
   // Performs no I/O; `isLocal` false means `location` is a URL.
   CMPAFileStream(const char* location, bool isLocal);
@@ -60,6 +63,7 @@ class CMPAFileStream {
   std::vector<uint8_t> tailCache_;
   std::vector<uint8_t> window_;
   uint32_t windowFirst_ = 0;
+  uint32_t windowSize_ = 0;
   bool headLoaded_ = false;
   bool tailLoaded_ = false;
   bool windowLoaded_ = false;

@@ -1,6 +1,6 @@
 // The main window's keys: Space plays or pauses, Enter plays the selected
-// row, Up and Down move the selection, Left and Right seek 5 s within what
-// has arrived, + and - (or Ctrl+Up and Ctrl+Down) change the volume, and the
+// row, Up and Down move the selection, Left and Right seek 5 s, + and - (or
+// Ctrl+Up and Ctrl+Down) change the volume, and the
 // media keys play, pause and step while the window has the focus; Ctrl+F
 // opens the filter box (filter.cpp).
 #include <algorithm>
@@ -93,16 +93,12 @@ void CMusicBox::StepVolume(int step) {
   RememberSettings();
 }
 
-// Only within what has arrived: a seek past it would wait on the download.
+// Within the track: the engine fetches a part that has not arrived from the byte sought.
 void CMusicBox::SeekBy(int seconds) {
   if (m_engine == nullptr || !m_engine->HasTrack()) return;
   const int32_t total = m_engine->TotalSeconds();
-  const engine::StreamFigures figures = m_engine->Figures();
-  if (total <= 0 || figures.bytesPerSec <= 0) return;
-  const int64_t arrived = (int64_t{m_engine->DownloadedBytes()} - figures.framesBegin) / figures.bytesPerSec;
-  const int64_t limit = std::min<int64_t>(arrived, total);
-  if (limit < 0) return;
-  const auto target = static_cast<int32_t>(std::clamp<int64_t>(m_engine->ElapsedSeconds() + seconds, 0, limit));
+  if (total <= 0 || m_engine->Figures().bytesPerSec <= 0) return;
+  const int32_t target = std::clamp(m_engine->ElapsedSeconds() + seconds, 0, total);
   if (m_pProgressSlider != nullptr) {
     m_pProgressSlider->SetValue(static_cast<int>(int64_t{m_pProgressSlider->GetMaxValue()} * target / total));
   }

@@ -112,7 +112,7 @@ class CMusicBox : public CWindowWnd,
   bool OnKey(WPARAM key);
   void MoveSelection(int step);
   void StepVolume(int step);
-  // Seeks `seconds` from the played position, within what has arrived.
+  // Seeks `seconds` from the played position, within the track.
   void SeekBy(int seconds);
 
   // The filter box (filter.cpp).

@@ -1,6 +1,6 @@
-// The decode thread: plays each track from the growing cache file, one piece
-// of at most 1 KiB at a time, through the decoder into the output's ring
-// buffer, and ends it once the download is complete, read and heard.
+// The decode thread: plays each track from the cache file as its byte ranges
+// arrive, one piece of at most 1 KiB at a time, through the decoder into the
+// output's ring buffer, and ends it once the body is read and heard.
 #include <algorithm>
 
 #include "engine/playback.h"
@@ -9,7 +9,8 @@ namespace engine {
 namespace {
 
 constexpr uint32_t kPieceBytes = 1024;
-constexpr uint32_t kDataPollMs = 100;
+// How often a read waiting for bytes looks again.
+constexpr uint32_t kDataPollMs = 10;
 // How often the end of a track looks at its stop request while the output
 // plays out.
 constexpr uint32_t kPlayOutPollMs = 5;
@@ -40,37 +41,40 @@ class TrackPlay {
   }
 
  private:
-  // Follows the cache file until the download is complete and all of it was
-  // decoded. False when a stop request or a failing read ended it first.
+  // Follows the cache file from the first audio frame until the body is
+  // read and decoded, or the download gave up. False when a stop request or
+  // a failing read ended it first.
   bool ReadToEnd() {
     uint8_t piece[kPieceBytes];
-    uint32_t position = 0;
+    uint64_t position = playback_.startOffset;
+    const uint64_t end = static_cast<uint64_t>(std::max(playback_.contentLength.load(), 0));
     for (;;) {
       if (playback_.seekOffset.load() > 0) {
         const int32_t seek = playback_.seekOffset.exchange(0);
-        if (seek > 0) position = static_cast<uint32_t>(seek);
+        if (seek > 0) {
+          position = static_cast<uint64_t>(seek);
+          // The old position stops at once: what was queued of it is dropped
+          // and the decoder starts afresh on the new bytes.
+          playback_.player.Flush();
+          playback_.decoder.Finish();
+          playback_.decoder.Init();
+        }
       }
-      // Done first: once it is set, `downloaded` is final.
+      playback_.readPosition = position;
+      // Done first: once it is set, what is held is final.
       const bool done = playback_.downloadDone.load(std::memory_order_acquire);
-      const uint32_t downloaded = playback_.downloaded.load(std::memory_order_acquire);
-      if (position >= downloaded) {
+      const uint64_t held = playback_.HeldFrom(position);
+      if (held == position) {
         if (Stopped()) return false;
-        if (done) return FinishDecoding();
-        platform::SleepMs(kDataPollMs);
-        continue;
-      }
-      // The last byte of a download still running may belong to a write in
-      // progress elsewhere; once the download is done, everything is read.
-      const int64_t available = int64_t{downloaded} - position - (done ? 0 : 1);
-      if (available <= 0) {
-        if (Stopped()) return false;
+        if (position >= end || done) return FinishDecoding();
+        playback_.wanted = static_cast<int64_t>(position);
         platform::SleepMs(kDataPollMs);
         continue;
       }
       size_t got = 0;
-      if (!file_->ReadAt(position, piece, std::min<int64_t>(available, kPieceBytes), &got)) return false;
+      if (!file_->ReadAt(position, piece, std::min<uint64_t>(held - position, kPieceBytes), &got)) return false;
       if (got == 0) continue;
-      position += static_cast<uint32_t>(got);
+      position += got;
       if (Stopped()) return false;
       playback_.decoder.Feed(piece, static_cast<uint32_t>(got));
       if (!DecodeFed()) return false;

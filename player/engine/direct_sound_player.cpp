@@ -82,6 +82,8 @@ bool CDirectSoundPlayer::Play() {
       } else if (output_ == Output::kIdle || output_ == Output::kDry) {
         output_ = Output::kStarting;
         startingSinceMs_ = platform::MonotonicMs();
+        patient_ = true;
+        announceResume_ = false;
       }
       if (ok) {
         buffer_->SetVolume(platform::kVolumeMin);
@@ -104,6 +106,7 @@ bool CDirectSoundPlayer::FreshStartLocked() {
   started_ = true;
   output_ = Output::kStarting;
   startingSinceMs_ = platform::MonotonicMs();
+  patient_ = true;
   written_ = played_ = 0;
   lastCursor_ = 0;
   return true;
@@ -165,6 +168,29 @@ void CDirectSoundPlayer::SetPosition(uint32_t seconds) {
   segmentsRaised_ = 0;
 }
 
+void CDirectSoundPlayer::Flush() {
+  std::lock_guard lock(mutex_);
+  uint8_t dropped[Ring_Buffer::kBlockBytes];
+  while (ring_.Read(dropped, sizeof dropped, 0) > 0) {
+  }
+  if (!buffer_ || !started_ || output_ == Output::kFinished) return;
+  TrackCursorLocked();
+  buffer_->Stop();
+  // What the device took is heard; everything after it goes.
+  played_ += deviceAhead_;
+  written_ = played_;
+  const auto at = static_cast<uint32_t>(played_ % bufferBytes_);
+  buffer_->SetCurrentPosition(at);
+  lastCursor_ = at;
+  WriteSilenceLocked(written_, bufferBytes_);
+  if (output_ == Output::kDry) announceResume_ = true;
+  if (output_ != Output::kIdle) {
+    output_ = Output::kStarting;
+    patient_ = false;
+  }
+  notifyEvent_.Set();
+}
+
 uint32_t CDirectSoundPlayer::SegmentsToSeconds(uint32_t segments) const {
   const uint32_t rate = avgBytesPerSec_;
   return rate == 0 ? 0 : static_cast<uint32_t>(uint64_t{segments} * segmentBytes_ / rate);
@@ -219,7 +245,7 @@ void CDirectSoundPlayer::NotificationLoop() {
     }
     for (uint32_t position : events.positions) Raise(kEventPosition, position);
     if (events.ranDry) Raise(kEventRanDry, 0);
-    if (events.resumed) Raise(kEventPlaying, 0);
+    if (events.resumed) Raise(kEventPlaying, kResumedByItself);
     if (!ok) break;
   }
   threadRunning_ = false;
@@ -245,10 +271,12 @@ bool CDirectSoundPlayer::Service(Events* events) {
     if (written_ >= played_ + segment || ringEnded_) {
       if (written_ > played_) {
         StartLocked();
+        events->resumed = events->resumed || announceResume_;
+        announceResume_ = false;
       } else {
         output_ = Output::kFinished;
       }
-    } else if (platform::MonotonicMs() - startingSinceMs_ >= kStartPatienceMs) {
+    } else if (patient_ && platform::MonotonicMs() - startingSinceMs_ >= kStartPatienceMs) {
       output_ = Output::kDry;
       events->ranDry = true;
     }

@@ -54,6 +54,12 @@ class CDirectSoundPlayer {
   void SetMute(bool mute);
   // Position events continue from `seconds`.
   void SetPosition(uint32_t seconds);
+  // The writer's call after a seek: drops the audio queued but not yet taken
+  // by the device and what the ring buffer holds. An output that was not
+  // paused by the user sounds again as soon as a segment of new audio is
+  // queued, however long that takes; one that had run dry says so with
+  // event 7 (value 1) when it does.
+  void Flush();
   // The decode thread's side of the ring buffer.
   uint32_t Write(const uint8_t* bytes, uint32_t count) { return ring_.Write(bytes, count); }
   Ring_Buffer& RingBuffer() { return ring_; }
@@ -118,6 +124,10 @@ class CDirectSoundPlayer {
   Output output_ = Output::kIdle;
   bool started_ = false;
   uint64_t startingSinceMs_ = 0;
+  // A start that waits too long counts as run dry; not after a seek.
+  bool patient_ = true;
+  // The output resumes by itself after running dry; event 7 says so.
+  bool announceResume_ = false;
   // Audio bytes written into the buffer and bytes the play cursor has
   // passed, both counted from the start.
   uint64_t written_ = 0;

@@ -25,6 +25,16 @@ int32_t SliderToVolume(int32_t sliderValue) { return (std::clamp(sliderValue, 0,
 
 PlaybackState& StateOf(Engine& engine) { return *engine.state_; }
 
+void CPlayback::MarkHeld(uint64_t begin, uint64_t end) {
+  std::lock_guard lock(heldMutex_);
+  held_.Add(begin, end);
+}
+
+uint64_t CPlayback::HeldFrom(uint64_t offset) const {
+  std::lock_guard lock(heldMutex_);
+  return held_.HeldFrom(offset);
+}
+
 void CPlayback::OnPlayerEvent(int event, uint32_t value) {
   if (state == nullptr || superseded) return;
   switch (event) {
@@ -39,6 +49,7 @@ void CPlayback::OnPlayerEvent(int event, uint32_t value) {
       Post(*state, kMessageRanDry, 0);
       break;
     case kEventPlaying:
+      if (value == kResumedByItself) state->buffering = false;
       Post(*state, kMessagePlaying, 0);
       break;
     default:
@@ -140,12 +151,12 @@ EngineReport Engine::Digest(uint32_t type, uint32_t value) {
       std::shared_ptr<CPlayback> playback = state.playback.load();
       const int32_t begin = state.framesBegin;
       const int32_t rate = state.bytesPerSec;
-      const uint32_t downloaded = type == kMessageDownloaded ? value : (playback ? playback->downloaded.load() : 0);
-      if (!state.buffering || int64_t{downloaded} <= begin || !playback || rate <= 0) break;
-      const int64_t ahead = (int64_t{downloaded} - begin) / rate - state.elapsedSeconds;
+      const uint64_t downloaded = type == kMessageDownloaded ? value : (playback ? playback->HeldAhead() : 0);
+      if (!state.buffering || static_cast<int64_t>(downloaded) <= begin || !playback || rate <= 0) break;
+      const int64_t ahead = (static_cast<int64_t>(downloaded) - begin) / rate - state.elapsedSeconds;
       // Once the whole body is there, the rest of the track is all there is
       // to wait for.
-      const bool complete = state.contentLength > 0 && int64_t{downloaded} >= state.contentLength;
+      const bool complete = state.contentLength > 0 && static_cast<int64_t>(downloaded) >= state.contentLength;
       if (ahead >= kSecondsAheadToResume || complete) {
         playback->player.Play();
         state.buffering = false;
@@ -182,11 +193,6 @@ bool Engine::DecodeStopping() const { return state_->stopDecode; }
 int32_t Engine::TotalSeconds() const { return state_->totalSeconds; }
 int32_t Engine::ElapsedSeconds() const { return state_->elapsedSeconds; }
 int32_t Engine::ContentLength() const { return state_->contentLength; }
-
-uint32_t Engine::DownloadedBytes() const {
-  std::shared_ptr<CPlayback> playback = state_->playback.load();
-  return playback ? playback->downloaded.load() : 0;
-}
 
 StreamFigures Engine::Figures() const {
   return {state_->framesBegin, state_->framesEnd, state_->bytesPerSec, state_->allFramesSize};

@@ -88,8 +88,6 @@ class Engine {
   int32_t TotalSeconds() const;
   int32_t ElapsedSeconds() const;
   int32_t ContentLength() const;
-  // Bytes of the track in hand in its cache file so far; 0 before its download began.
-  uint32_t DownloadedBytes() const;
   StreamFigures Figures() const;
   // Why the last request failed (after kMessageFailed), in a few words.
   std::string FailureReason() const;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/byte_ranges.h"
 #include "engine/direct_sound_player.h"
 #include "engine/engine.h"
 #include "engine/engine_host.h"
@@ -40,8 +41,10 @@ struct CPlayback : public PlayerEventSink {
   uint32_t pcmBytes = 0;
   CMp3Decoder decoder;
   CDirectSoundPlayer player;
-  // Stored by the download thread just before it wakes the decode thread.
+  // Stored by the download thread just before it wakes the decode thread:
+  // the output's rate and the offset of the first audio frame.
   std::atomic<uint32_t> sampleRate{0};
+  std::atomic<uint64_t> startOffset{0};
   // The download thread's last access to this object.
   std::atomic<bool> downloadDone{false};
   // Set before downloadDone when the body could not be fetched whole: what
@@ -53,10 +56,24 @@ struct CPlayback : public PlayerEventSink {
   // The cache file; null until the download thread has created it.
   SharedSlot<platform::File> file;
   std::atomic<int32_t> contentLength{0};
-  // Bytes in the cache file; grows only after they are written.
-  std::atomic<uint32_t> downloaded{0};
+  // The byte ranges of the body in the cache file; a range is added only
+  // after its bytes are written.
+  void MarkHeld(uint64_t begin, uint64_t end);
+  uint64_t HeldFrom(uint64_t offset) const;
+  // What has arrived ahead of the decoding: the end of the held run the
+  // decode thread reads in.
+  uint64_t HeldAhead() const { return HeldFrom(readPosition); }
+  // Where the decode thread reads; the download thread fetches from there
+  // first when it is not held.
+  std::atomic<uint64_t> readPosition{0};
+  // A byte the decode thread waits for and nothing is fetching; -1 when none.
+  std::atomic<int64_t> wanted{-1};
   // A newer request has taken this one's place.
   std::atomic<bool> superseded{false};
+
+ private:
+  mutable std::mutex heldMutex_;
+  ByteRanges held_;
 };
 
 struct PlaybackState {

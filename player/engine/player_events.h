@@ -9,8 +9,11 @@ enum PlayerEvent : int {
   kEventTrackEnd = 4,  // value 0; raised by the decode thread
   kEventPosition = 5,  // value: segments heard (see CDirectSoundPlayer::SegmentsToSeconds)
   kEventRanDry = 6,    // value 0; the output stopped itself and waits for data
-  kEventPlaying = 7,   // value 0; raised after every Play
+  kEventPlaying = 7,   // value 0, raised after every Play; kResumedByItself when the output
+                       // resumed without one after running dry
 };
+
+inline constexpr uint32_t kResumedByItself = 1;
 
 // Receives a player's events on the thread that raises them (the
 // notification thread for 5, 6 and a resumption's 7, the caller of Play for

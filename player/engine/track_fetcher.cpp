@@ -17,6 +17,10 @@ namespace engine {
 namespace {
 
 constexpr uint32_t kChunkBytes = 1024;
+// A tag before the audio at least this large is fetched after the audio.
+constexpr int32_t kTagSkipBytes = 64 * 1024;
+// A byte the decoding waits for this close ahead of the download is waited for.
+constexpr uint64_t kNearBytes = 16 * 1024;
 // How often a pause before a resumption looks at the stop request.
 constexpr uint32_t kStopPollMs = 20;
 
@@ -50,6 +54,7 @@ class TrackFetch {
     if (Stopped()) return true;
     if (!BindStreamInfo(state_, url_, &sampleRate_, &seconds_)) return Fail("no MPEG audio found (or Brelix missing)");
     framesBegin_ = state_.framesBegin;
+    playback_->readPosition = static_cast<uint64_t>(std::max(framesBegin_, 0));
     if (Stopped()) return true;
     Post(kMessageDuration, seconds_);
 
@@ -86,31 +91,42 @@ class TrackFetch {
     return options;
   }
 
-  // Copies the body into the cache file until it is complete, resuming it
-  // where it broke off. Sets bodyFailed_ when it cannot be had whole.
+  // Copies the body into the cache file until it holds everything from the
+  // first audio frame on: from the first frame first (a large tag before it
+  // is skipped), then wherever the decoding waits, then the gaps left. A
+  // break is resumed where it happened. Sets bodyFailed_ when the body
+  // cannot be had whole.
   void ReadBody(platform::HttpSession& session, std::unique_ptr<platform::HttpResponse> response) {
+    uint64_t cursor = 0;
+    if (framesBegin_ >= kTagSkipBytes) {
+      // One try: without it the body simply comes in order.
+      std::string error;
+      std::unique_ptr<platform::HttpResponse> audio = session.Open(url_, RangeOptions(framesBegin_), &error);
+      if (audio && StartsAt(*audio, framesBegin_, 0, &error, &cursor)) response = std::move(audio);
+    }
     uint8_t chunk[kChunkBytes];
-    uint32_t downloaded = 0;
     for (;;) {
+      const uint64_t next = NextToFetch(cursor);
+      if (next >= BodyEnd()) return;
+      if (next != cursor) {
+        response = Reposition(session, next, cursor, false, "", &cursor);
+        if (!response) return;
+      }
       size_t got = 0;
       const bool ok = response->Read(chunk, sizeof chunk, &got);
       if (Stopped()) return;
-      if (ok && got == 0 && (contentLength_ <= 0 || int64_t{downloaded} >= contentLength_)) return;
       if (!ok || got == 0) {
         const std::string why = ok ? "the body ended early" : response->Error();
-        response = Resume(session, downloaded, why);
-        if (!response) {
-          bodyFailed_ = true;
-          return;
-        }
+        response = Reposition(session, cursor, cursor, true, why, &cursor);
+        if (!response) return;
         continue;
       }
       size_t written = 0;
-      const bool stored = file_->WriteAt(downloaded, chunk, got, &written) && written == got;
-      downloaded += static_cast<uint32_t>(written);
-      playback_->downloaded.store(downloaded, std::memory_order_release);
-      Post(kMessageDownloaded, downloaded);
-      if (!decodeReleased_ && DecodeMayStart(downloaded)) ReleaseDecode();
+      const bool stored = file_->WriteAt(cursor, chunk, got, &written) && written == got;
+      playback_->MarkHeld(cursor, cursor + written);
+      cursor += written;
+      Post(kMessageDownloaded, static_cast<uint32_t>(playback_->HeldAhead()));
+      if (!decodeReleased_ && DecodeMayStart()) ReleaseDecode();
       if (!stored) {
         bodyFailed_ = true;
         failure_ = "cannot write the cache file in " + state_.settings.cacheFolder + " (disk full or folder gone)";
@@ -119,34 +135,67 @@ class TrackFetch {
     }
   }
 
-  // Asks for the rest of the body from byte `from`, after a growing pause,
-  // up to as many times as there are pauses. Null when every attempt failed
-  // or a stop request came.
-  std::unique_ptr<platform::HttpResponse> Resume(platform::HttpSession& session, uint32_t from,
-                                                 const std::string& why) {
-    failure_ = "the download broke off at byte " + std::to_string(from) + " of " + std::to_string(contentLength_) +
-               " (" + why + ")";
-    for (uint32_t pauseMs : state_.settings.resumePausesMs) {
-      if (!PauseUnlessStopped(pauseMs)) return nullptr;
-      platform::HttpRequestOptions options = RequestOptions();
-      options.headers.push_back("Range: bytes=" + std::to_string(from) + "-");
+  uint64_t BodyEnd() const { return static_cast<uint64_t>(std::max(contentLength_, 0)); }
+
+  // Where to read next: where the decoding waits, when that is not held and
+  // not just ahead; else on from the cursor past what is held; else the
+  // first gap after the first audio frame. BodyEnd() when all is held.
+  uint64_t NextToFetch(uint64_t cursor) {
+    if (rangesIgnored_) return cursor;
+    const int64_t wanted = playback_->wanted.exchange(-1);
+    if (wanted >= 0 && playback_->HeldFrom(wanted) == static_cast<uint64_t>(wanted) &&
+        (static_cast<uint64_t>(wanted) < cursor || static_cast<uint64_t>(wanted) >= cursor + kNearBytes)) {
+      return static_cast<uint64_t>(wanted);
+    }
+    const uint64_t on = playback_->HeldFrom(cursor);
+    if (on < BodyEnd()) return on;
+    return std::min(playback_->HeldFrom(static_cast<uint64_t>(framesBegin_)), BodyEnd());
+  }
+
+  // Asks for the body from byte `from` (after a pause first when `pauseFirst`),
+  // retrying after growing pauses. A server that ignores ranges answers with
+  // the whole body: it is then read forward to `front`, the end of what is
+  // held from the start, and fetched in order from there on. `*cursor` is
+  // where the response's next byte lands. Null when every attempt failed or
+  // a stop request came; bodyFailed_ is then set unless stopped.
+  std::unique_ptr<platform::HttpResponse> Reposition(platform::HttpSession& session, uint64_t from, uint64_t front,
+                                                    bool pauseFirst, const std::string& why, uint64_t* cursor) {
+    failure_ = why.empty() ? "cannot fetch the body from byte " + std::to_string(from)
+                           : "the download broke off at byte " + std::to_string(from) + " of " +
+                                 std::to_string(contentLength_) + " (" + why + ")";
+    const auto& pauses = state_.settings.resumePausesMs;
+    for (size_t attempt = 0; attempt < std::size(pauses); ++attempt) {
+      if ((pauseFirst || attempt > 0) && !PauseUnlessStopped(pauses[pauseFirst ? attempt : attempt - 1])) {
+        return nullptr;
+      }
       std::string error;
-      std::unique_ptr<platform::HttpResponse> response = session.Open(url_, options, &error);
+      std::unique_ptr<platform::HttpResponse> response = session.Open(url_, RangeOptions(from), &error);
       if (Stopped()) return nullptr;
-      if (response && ResumesAt(*response, from, &error)) return response;
-      failure_ += "; resuming: " + error;
+      if (response && StartsAt(*response, from, front, &error, cursor)) return response;
+      failure_ += "; " + error;
     }
     failure_ += "; gave up";
+    bodyFailed_ = true;
     return nullptr;
   }
 
+  platform::HttpRequestOptions RangeOptions(uint64_t from) const {
+    platform::HttpRequestOptions options = RequestOptions();
+    options.headers.push_back("Range: bytes=" + std::to_string(from) + "-");
+    return options;
+  }
+
   // A 206 must start at `from`; a 200 (a server that ignores ranges) is
-  // read forward to it.
-  bool ResumesAt(platform::HttpResponse& response, uint32_t from, std::string* error) {
+  // read forward to `front`, and the body is fetched in order from then on.
+  bool StartsAt(platform::HttpResponse& response, uint64_t from, uint64_t front, std::string* error,
+                uint64_t* cursor) {
     const std::string status = response.StatusText();
     if (status == "206") {
       uint64_t first = 0;
-      if (response.ContentRangeFirst(&first) && first == from) return true;
+      if (response.ContentRangeFirst(&first) && first == from) {
+        *cursor = from;
+        return true;
+      }
       *error = "the server resumed at another byte";
       return false;
     }
@@ -154,15 +203,17 @@ class TrackFetch {
       *error = "HTTP status " + status;
       return false;
     }
+    rangesIgnored_ = true;
     uint8_t skipped[kChunkBytes];
-    for (uint32_t left = from; left > 0;) {
+    for (uint64_t left = front; left > 0;) {
       size_t got = 0;
-      if (!response.Read(skipped, std::min(left, kChunkBytes), &got) || got == 0) {
+      if (!response.Read(skipped, std::min<uint64_t>(left, kChunkBytes), &got) || got == 0) {
         *error = got == 0 ? "the body ended early" : response.Error();
         return false;
       }
-      left -= static_cast<uint32_t>(got);
+      left -= got;
     }
+    *cursor = front;
     return true;
   }
 
@@ -175,13 +226,16 @@ class TrackFetch {
     return !Stopped();
   }
 
-  bool DecodeMayStart(uint32_t downloaded) const {
+  // Once 5 KiB of audio from the first frame on are held, or all of it.
+  bool DecodeMayStart() const {
     const int64_t audioBytes = int64_t{contentLength_} - framesBegin_;
-    return audioBytes <= kDecodeStartBytes || int64_t{downloaded} - framesBegin_ >= kDecodeStartBytes;
+    const auto held = static_cast<int64_t>(playback_->HeldFrom(static_cast<uint64_t>(framesBegin_)));
+    return held > framesBegin_ && (audioBytes <= kDecodeStartBytes || held - framesBegin_ >= kDecodeStartBytes);
   }
 
   void ReleaseDecode() {
     playback_->sampleRate = sampleRate_;
+    playback_->startOffset = static_cast<uint64_t>(std::max(framesBegin_, 0));
     state_.decodeTarget.store(playback_);
     state_.decodeSemaphore.Release();
     decodeReleased_ = true;
@@ -207,6 +261,7 @@ class TrackFetch {
   int32_t contentLength_ = 0;
   bool decodeReleased_ = false;
   bool bodyFailed_ = false;
+  bool rangesIgnored_ = false;
   std::string failure_;
 };
 

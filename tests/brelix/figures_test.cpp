@@ -169,11 +169,12 @@ TEST(Http, HeadAndTailCachesLoadOnceAboveTheirThresholds) {
       {5121, {{4000, 4}, {0, 4}}, {"", "bytes=1-5120", "bytes=0-5120"}},  // only the tail
       // The tail, then the head, each loaded once.
       {100000, {{95000, 128}, {10, 10}, {99990, 10}, {10229, 10}}, {"", "bytes=94880-99999", "bytes=0-10239"}},
-      // 10230 + 10 is not below 10240: outside the head, in an aligned
-      // window; later reads in the same window fetch nothing.
+      // 10230 + 10 is not below 10240: outside the head, in a 16 KiB window
+      // reaching a quarter back; a read inside it fetches nothing, one past
+      // it a window twice as large.
       {100000,
-       {{95000, 128}, {10, 10}, {10230, 10}, {30000, 1024}},
-       {"", "bytes=94880-99999", "bytes=0-10239", "bytes=0-66559"}},
+       {{95000, 128}, {10, 10}, {10230, 10}, {12000, 100}, {30000, 1024}},
+       {"", "bytes=94880-99999", "bytes=0-10239", "bytes=5120-21503", "bytes=21504-54271"}},
   };
   TestHttpServer server;
   for (const Case& c : cases) {
