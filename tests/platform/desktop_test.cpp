@@ -66,7 +66,7 @@ std::unique_ptr<platform::SingleInstance> ClaimPlayer(const TempDir& folder, std
   return platform::SingleInstance::Claim(folder.Folder() + "/", "player", [shown] { ++*shown; }, outcome, &error);
 }
 
-TEST(SingleInstanceTest, ALaterClaimAsksTheHolderToShowItselfAndTheClaimEndsWithItsHolder) {
+TEST(SingleInstanceThreadsTest, ALaterClaimAsksTheHolderToShowItselfAndTheClaimEndsWithItsHolder) {
   using Outcome = platform::SingleInstance::Outcome;
   TempDir folder;
   std::atomic<int> shown{0};
