@@ -90,13 +90,8 @@ struct Steps {
   std::vector<double> http, brelix, body, decode, output, device, total;
 };
 
-class QuietHost : public engine::EngineHost {
- public:
-  void PostEngineMessage(uint32_t, uint32_t) override {}
-};
-
 // The engine's steps for one request, in its order, each timed.
-bool RunSteps(engine::PlaybackState& state, const std::string& url, const std::string& folder,
+bool RunSteps(const std::string& url, const std::string& folder,
               const std::string& output, Steps* steps) {
   uint64_t start = NowUs();
   uint64_t mark = start;
@@ -112,9 +107,9 @@ bool RunSteps(engine::PlaybackState& state, const std::string& url, const std::s
   if (!response || response->StatusText() != "200") return false;
   lap(steps->http);
 
-  uint32_t rate = 0;
-  uint32_t seconds = 0;
-  if (!engine::BindStreamInfo(state, url, &rate, &seconds)) return false;
+  engine::StreamInfo info;
+  if (!engine::BindStreamInfo(folder + "/", url, &info)) return false;
+  const uint32_t rate = info.sampleRate;
   lap(steps->brelix);
 
   platform::CreateDirectory(folder + "/cache");
@@ -124,7 +119,7 @@ bool RunSteps(engine::PlaybackState& state, const std::string& url, const std::s
   if (!file || !response->ContentLengthText(&lengthText)) return false;
   uint8_t chunk[1024];
   uint32_t downloaded = 0;
-  while (int64_t{downloaded} - state.framesBegin < engine::kDecodeStartBytes) {
+  while (int64_t{downloaded} - info.figures.framesBegin < engine::kDecodeStartBytes) {
     size_t got = 0;
     if (!response->Read(chunk, sizeof chunk, &got) || got == 0) return false;
     file->WriteAt(downloaded, chunk, got);
@@ -206,13 +201,9 @@ int main() {
   setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
   if (symlink(BRELIX_LIBRARY_PATH, folder.Path("libbrelix.so").c_str()) != 0) return 1;
   std::freopen("/dev/null", "w", stdout);  // the ring buffer's line
-  QuietHost host;
-  engine::EngineSettings settings;
-  settings.programFolder = folder.Folder() + "/";
-  engine::PlaybackState state(host, settings);
   Steps steps;
   for (int run = 0; run < kRuns; ++run) {
-    if (!RunSteps(state, url, folder.Folder(), output, &steps)) {
+    if (!RunSteps(url, folder.Folder(), output, &steps)) {
       std::fputs("first_sound_bench: a step run failed\n", stderr);
       return 1;
     }

@@ -31,7 +31,11 @@ void CPlayerController::StartRow(int row, const std::string& title) {
   if (!CanStart(row)) return;
   if (!m_autoAdvancing) m_failuresInARow = 0;
   m_title = title;
-  if (m_engine != nullptr) m_engine->RequestTrack(m_view.RowAddress(row));
+  if (m_engine == nullptr) return;
+  m_engine->RequestTrack(m_view.RowAddress(row));
+  // What auto-advance will play next: fetched while this track ends.
+  const int playing = PlayingRow();
+  if (playing >= 0) m_engine->SetNextTrack(m_view.RowAddress((playing + 1) % m_view.RowCount()));
 }
 
 void CPlayerController::OnDuration(int seconds, const std::string& listedCategory) {

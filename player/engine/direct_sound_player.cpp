@@ -16,6 +16,9 @@ constexpr uint32_t kBlockWaitMs = 5;
 // The notification thread's longest sleep while the output sounds with
 // enough queued (notifications normally wake it every segment).
 constexpr uint32_t kPlayingWaitMs = 250;
+// How often a starting output looks whether it has enough to start: the
+// first sound, and the next track after the last, follow closely.
+constexpr uint32_t kStartPollMs = 5;
 // An output asked to sound that gets no segment of audio within this long
 // counts as run dry, so that the host shows it waits for data.
 constexpr uint64_t kStartPatienceMs = 500;
@@ -37,7 +40,7 @@ bool CDirectSoundPlayer::Init(uint32_t samplesPerSecond) {
     std::lock_guard lock(mutex_);
     output_ = Output::kIdle;
     started_ = false;
-    written_ = played_ = 0;
+    written_ = played_ = silencedTo_ = 0;
     lastCursor_ = 0;
     ringEnded_ = false;
     positionBase_ = 0;
@@ -103,6 +106,7 @@ bool CDirectSoundPlayer::FreshStartLocked() {
   buffer_->Stop();
   buffer_->SetCurrentPosition(0);
   if (!WriteSilenceLocked(0, bufferBytes_)) return false;
+  silencedTo_ = bufferBytes_;
   started_ = true;
   output_ = Output::kStarting;
   startingSinceMs_ = platform::MonotonicMs();
@@ -183,6 +187,7 @@ void CDirectSoundPlayer::Flush() {
   buffer_->SetCurrentPosition(at);
   lastCursor_ = at;
   WriteSilenceLocked(written_, bufferBytes_);
+  silencedTo_ = written_ + bufferBytes_;
   if (output_ == Output::kDry) announceResume_ = true;
   if (output_ != Output::kIdle) {
     output_ = Output::kStarting;
@@ -241,7 +246,10 @@ void CDirectSoundPlayer::NotificationLoop() {
       ok = buffer_ && Service(&events);
       const bool wellFed = output_ == Output::kPlaying && written_ >= played_ + 2 * segmentBytes_;
       const bool waiting = output_ == Output::kIdle || output_ == Output::kFinished;
-      waitMs = wellFed || waiting ? kPlayingWaitMs : kPollMs;
+      // Closely while it starts and while the track's last audio plays, so
+      // that its end is known, and the next track follows, at once.
+      const bool closely = output_ == Output::kStarting || (ringEnded_ && output_ == Output::kPlaying);
+      waitMs = closely ? kStartPollMs : wellFed || waiting ? kPlayingWaitMs : kPollMs;
     }
     for (uint32_t position : events.positions) Raise(kEventPosition, position);
     if (events.ranDry) Raise(kEventRanDry, 0);
@@ -341,11 +349,14 @@ bool CDirectSoundPlayer::TopUpLocked() {
       break;
     }
   }
-  // Whatever lies after the audio was played a lap ago: silence it, so that
-  // a late refill or the end of the track is heard as silence, never as
-  // old audio.
-  const uint64_t queued = written_ - std::min(written_, played_);
-  return WriteSilenceLocked(written_, bufferBytes_ - static_cast<uint32_t>(std::min<uint64_t>(queued, bufferBytes_)));
+  // Whatever lies after the audio up to the cursor was played a lap ago:
+  // silence it (what the cursor passed since the last time), so that a late
+  // refill or the end of the track is heard as silence, never as old audio.
+  const uint64_t from = std::max(written_, silencedTo_);
+  const uint64_t to = std::min(played_, written_) + bufferBytes_;
+  if (from >= to) return true;
+  silencedTo_ = to;
+  return WriteSilenceLocked(from, static_cast<uint32_t>(std::min<uint64_t>(to - from, bufferBytes_)));
 }
 
 bool CDirectSoundPlayer::WriteSilenceLocked(uint64_t at, uint32_t bytes) {

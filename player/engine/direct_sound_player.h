@@ -74,6 +74,7 @@ class CDirectSoundPlayer {
   // The output is playing audio now (not starting, paused, dry or finished).
   bool IsSounding() const;
 
+
   // The seconds that `segments` position events stand for; 0 before Init.
   uint32_t SegmentsToSeconds(uint32_t segments) const;
   uint32_t SegmentBytes() const { return segmentBytes_.load(); }
@@ -132,6 +133,8 @@ class CDirectSoundPlayer {
   // passed, both counted from the start.
   uint64_t written_ = 0;
   uint64_t played_ = 0;
+  // Everything from the audio's end up to here is silence.
+  uint64_t silencedTo_ = 0;
   uint32_t lastCursor_ = 0;
   // How far ahead of its cursor the device has already taken bytes.
   uint32_t deviceAhead_ = 0;

@@ -125,6 +125,10 @@ void Engine::SetVolume(int32_t sliderValue) {
   }
 }
 
+void Engine::SetNextTrack(const std::string& url) {
+  state_->nextUrl.store(std::make_shared<const std::string>(url));
+}
+
 EngineReport Engine::Digest(uint32_t type, uint32_t value) {
   PlaybackState& state = *state_;
   EngineReport report;

@@ -71,6 +71,10 @@ class Engine {
   // Volume from a slider value 0 … 100, for the track in hand and every
   // later one.
   void SetVolume(int32_t sliderValue);
+  // The track the host will ask for when the one in hand ends: its first
+  // seconds are fetched during the last seconds of this one, so that it
+  // follows without a gap and a failure shows before the end. Empty: none.
+  void SetNextTrack(const std::string& url);
 
   // Books a message posted by the engine and says what it means.
   EngineReport Digest(uint32_t type, uint32_t value);

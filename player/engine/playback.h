@@ -87,6 +87,8 @@ struct PlaybackState {
   // A new string object for every request, so a request for the same
   // address as the last one is still a new request.
   SharedSlot<const std::string> trackUrl;
+  // What the host will ask for when the track in hand ends.
+  SharedSlot<const std::string> nextUrl;
   std::atomic<bool> stopDecode{true};
   std::atomic<bool> stopDownload{true};
   std::atomic<bool> paused{false};

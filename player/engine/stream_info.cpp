@@ -23,9 +23,9 @@ bool IsLocalLocation(const std::string& location) {
   return strncasecmp(location.c_str(), "http", 4) != 0 && strncasecmp(location.c_str(), "www", 3) != 0;
 }
 
-bool BindStreamInfo(PlaybackState& state, const std::string& location, uint32_t* sampleRate, uint32_t* seconds) {
+bool BindStreamInfo(const std::string& programFolder, const std::string& location, StreamInfo* info) {
   std::unique_ptr<platform::DynamicLibrary> library =
-      platform::DynamicLibrary::Load(state.settings.programFolder + platform::SharedLibraryFileName("brelix"));
+      platform::DynamicLibrary::Load(programFolder + platform::SharedLibraryFileName("brelix"));
   if (!library) return false;
   const auto initTagObject = Bind<InitTagObjectFn>(*library, "InitTagObject");
   const auto unInitTagObject = Bind<UnInitTagObjectFn>(*library, "UnInitTagObject");
@@ -45,12 +45,12 @@ bool BindStreamInfo(PlaybackState& state, const std::string& location, uint32_t*
     unInitTagObject();
     return false;
   }
-  *sampleRate = getSampleRate();
-  *seconds = getMusicTime();
-  state.allFramesSize = static_cast<int32_t>(getAllFramesSize());
-  state.framesBegin = static_cast<int32_t>(getFramesBegin());
-  state.framesEnd = static_cast<int32_t>(getFramesEnd());
-  state.bytesPerSec = static_cast<int32_t>(getBytesOneSec());
+  info->sampleRate = getSampleRate();
+  info->seconds = getMusicTime();
+  info->figures.allFramesSize = static_cast<int32_t>(getAllFramesSize());
+  info->figures.framesBegin = static_cast<int32_t>(getFramesBegin());
+  info->figures.framesEnd = static_cast<int32_t>(getFramesEnd());
+  info->figures.bytesPerSec = static_cast<int32_t>(getBytesOneSec());
   unInitTagObject();
   return true;
 }

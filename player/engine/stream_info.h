@@ -5,14 +5,20 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/playback.h"
+#include "engine/engine.h"
 
 namespace engine {
 
-// Stores Brelix's four offsets and rates in `state` and gives the sample rate
-// and the duration. False, with `state` unchanged, when the library cannot be
-// loaded, lacks one of its eight functions, or cannot read `location`.
-bool BindStreamInfo(PlaybackState& state, const std::string& location, uint32_t* sampleRate, uint32_t* seconds);
+struct StreamInfo {
+  uint32_t sampleRate = 0;
+  uint32_t seconds = 0;
+  StreamFigures figures;
+};
+
+// Asks the Brelix library in `programFolder` for the figures of the stream at
+// `location`. False when the library cannot be loaded, lacks one of its eight
+// functions, or cannot read `location`.
+bool BindStreamInfo(const std::string& programFolder, const std::string& location, StreamInfo* info);
 
 // A location is read as a URL when it begins with "http" or "www" in any case.
 bool IsLocalLocation(const std::string& location);

@@ -21,15 +21,39 @@ constexpr uint32_t kChunkBytes = 1024;
 constexpr int32_t kTagSkipBytes = 64 * 1024;
 // A byte the decoding waits for this close ahead of the download is waited for.
 constexpr uint64_t kNearBytes = 16 * 1024;
+// What a prefetch takes of the next track's audio: enough for its first seconds.
+constexpr uint64_t kPrefetchBytes = 64 * 1024;
+// The next track is prefetched once the one playing has this little left.
+constexpr int32_t kPrefetchSecondsBeforeEnd = 10;
+// The two cache file names, the one playing and the one being prefetched.
+constexpr const char* kCacheNames[] = {"tmp.mp3", "tmp2.mp3"};
 // How often a pause before a resumption looks at the stop request.
 constexpr uint32_t kStopPollMs = 20;
 
 class TrackFetch {
  public:
-  TrackFetch(PlaybackState& state, std::shared_ptr<CPlayback> playback, const std::string& url)
-      : state_(state), playback_(std::move(playback)), url_(url) {}
+  TrackFetch(PlaybackState& state, const std::string& url, const std::string& cacheName)
+      : state_(state), playback_(std::make_shared<CPlayback>(&state)), url_(url), cacheName_(cacheName) {}
 
-  // Runs the request to its end; the playback object is then done with.
+  const std::string& Url() const { return url_; }
+  const std::string& CacheName() const { return cacheName_; }
+  const std::shared_ptr<CPlayback>& Playback() const { return playback_; }
+  // The whole body arrived.
+  bool Complete() const { return complete_; }
+
+  // The next track's first part, fetched while the current one ends: the
+  // status, Brelix's figures, the cache file and the first bytes of audio.
+  // Nothing is posted; a failure is kept for when the track is asked for.
+  void Prefetch() {
+    prefetching_ = true;
+    // Cut short by a request, it is begun again if it is asked for.
+    began_ = Begin() ? kBegun : Stopped() ? kNotYet : kFailed;
+    if (began_ == kBegun && !Stopped()) ReadBody();
+    prefetching_ = false;
+  }
+
+  // Runs the request to its end, from where a prefetch left off; the
+  // playback object is then done with.
   void Run() {
     const bool playable = Fetch();
     if (!playable && !Stopped()) PostFailure(state_, failure_);
@@ -42,21 +66,43 @@ class TrackFetch {
   }
 
  private:
+  enum Began { kNotYet, kBegun, kFailed };
+
   // True when the request was stopped or got far enough to play; false when
   // it can never play.
   bool Fetch() {
-    platform::HttpSession session;
+    if (began_ == kBegun) {
+      // Prefetched: what Begin would have said, said now.
+      AnnounceFigures();
+      Post(kMessageContentLength, static_cast<uint32_t>(contentLength_));
+    } else if (began_ == kNotYet) {
+      began_ = Begin() ? kBegun : kFailed;
+    }
+    if (began_ == kFailed) return Stopped();
     if (Stopped()) return true;
+    if (!decodeReleased_ && DecodeMayStart()) ReleaseDecode();
+    if (Stopped()) return true;
+    ReadBody();
+    // A body that broke off before the start rule fired leaves nothing to play.
+    return decodeReleased_ || Stopped() || Fail(bodyFailed_ ? failure_ : "the body ended before any audio");
+  }
+
+  // Everything before the body: the status, Brelix's figures, the cache file
+  // and the length. False (failure_ says why) when the track cannot play.
+  bool Begin() {
+    if (Stopped()) return false;
     std::string error;
-    std::unique_ptr<platform::HttpResponse> response = session.Open(url_, RequestOptions(), &error);
-    if (!response) return Stopped() || Fail(error);
-    if (strcasecmp(response->StatusText().c_str(), "200") != 0) return Fail("HTTP status " + response->StatusText());
-    if (Stopped()) return true;
-    if (!BindStreamInfo(state_, url_, &sampleRate_, &seconds_)) return Fail("no MPEG audio found (or Brelix missing)");
-    framesBegin_ = state_.framesBegin;
+    response_ = session_.Open(url_, RequestOptions(), &error);
+    if (!response_) return Fail(error);
+    if (strcasecmp(response_->StatusText().c_str(), "200") != 0) return Fail("HTTP status " + response_->StatusText());
+    if (Stopped()) return false;
+    if (!BindStreamInfo(state_.settings.programFolder, url_, &info_)) {
+      return Fail("no MPEG audio found (or Brelix missing)");
+    }
+    framesBegin_ = info_.figures.framesBegin;
     playback_->readPosition = static_cast<uint64_t>(std::max(framesBegin_, 0));
-    if (Stopped()) return true;
-    Post(kMessageDuration, seconds_);
+    if (Stopped()) return false;
+    if (!prefetching_) AnnounceFigures();
 
     const std::string& cacheFolder = state_.settings.cacheFolder;
     if (!platform::DirectoryExists(cacheFolder) && !platform::CreateDirectory(cacheFolder)) {
@@ -66,21 +112,25 @@ class TrackFetch {
     create.access = platform::FileAccess::ReadWrite;
     create.disposition = platform::FileDisposition::CreateAlways;
     create.deleteOnClose = true;
-    file_ = platform::File::Open(cacheFolder + "/tmp.mp3", create);
+    file_ = platform::File::Open(cacheFolder + "/" + cacheName_, create);
     if (!file_) return Fail("cannot create the cache file in " + cacheFolder);
     playback_->file.store(file_);
-    if (Stopped()) return true;
 
     std::string lengthText;
-    if (!response->ContentLengthText(&lengthText)) return Fail("the server sent no Content-Length");
+    if (!response_->ContentLengthText(&lengthText)) return Fail("the server sent no Content-Length");
     contentLength_ = std::atoi(lengthText.c_str());
     playback_->contentLength = contentLength_;
-    Post(kMessageContentLength, static_cast<uint32_t>(contentLength_));
-    if (Stopped()) return true;
+    if (!prefetching_) Post(kMessageContentLength, static_cast<uint32_t>(contentLength_));
+    return true;
+  }
 
-    ReadBody(session, std::move(response));
-    // A body that broke off before the start rule fired leaves nothing to play.
-    return decodeReleased_ || Stopped() || Fail(bodyFailed_ ? failure_ : "the body ended before any audio");
+  // Brelix's figures become the current track's, and its duration is posted.
+  void AnnounceFigures() {
+    state_.allFramesSize = info_.figures.allFramesSize;
+    state_.framesBegin = framesBegin_;
+    state_.framesEnd = info_.figures.framesEnd;
+    state_.bytesPerSec = info_.figures.bytesPerSec;
+    Post(kMessageDuration, info_.seconds);
   }
 
   platform::HttpRequestOptions RequestOptions() const {
@@ -95,38 +145,45 @@ class TrackFetch {
   // first audio frame on: from the first frame first (a large tag before it
   // is skipped), then wherever the decoding waits, then the gaps left. A
   // break is resumed where it happened. Sets bodyFailed_ when the body
-  // cannot be had whole.
-  void ReadBody(platform::HttpSession& session, std::unique_ptr<platform::HttpResponse> response) {
-    uint64_t cursor = 0;
-    if (framesBegin_ >= kTagSkipBytes) {
+  // cannot be had whole. A prefetch stops once the start of the audio is in.
+  void ReadBody() {
+    if (!tagSkipTried_ && framesBegin_ >= kTagSkipBytes) {
       // One try: without it the body simply comes in order.
+      tagSkipTried_ = true;
       std::string error;
-      std::unique_ptr<platform::HttpResponse> audio = session.Open(url_, RangeOptions(framesBegin_), &error);
-      if (audio && StartsAt(*audio, framesBegin_, 0, &error, &cursor)) response = std::move(audio);
+      std::unique_ptr<platform::HttpResponse> audio = session_.Open(url_, RangeOptions(framesBegin_), &error);
+      if (audio && StartsAt(*audio, framesBegin_, 0, &error, &cursor_)) response_ = std::move(audio);
     }
     uint8_t chunk[kChunkBytes];
     for (;;) {
-      const uint64_t next = NextToFetch(cursor);
-      if (next >= BodyEnd()) return;
-      if (next != cursor) {
-        response = Reposition(session, next, cursor, false, "", &cursor);
-        if (!response) return;
+      const auto audioStart = static_cast<uint64_t>(std::max(framesBegin_, 0));
+      if (prefetching_ && playback_->HeldFrom(audioStart) >= audioStart + kPrefetchBytes) return;
+      const uint64_t next = NextToFetch(cursor_);
+      if (next >= BodyEnd()) {
+        complete_ = true;
+        return;
+      }
+      if (next != cursor_ || !response_) {
+        response_ = Reposition(next, cursor_, false, "", &cursor_);
+        if (!response_) return;
       }
       size_t got = 0;
-      const bool ok = response->Read(chunk, sizeof chunk, &got);
+      const bool ok = response_->Read(chunk, sizeof chunk, &got);
       if (Stopped()) return;
       if (!ok || got == 0) {
-        const std::string why = ok ? "the body ended early" : response->Error();
-        response = Reposition(session, cursor, cursor, true, why, &cursor);
-        if (!response) return;
+        const std::string why = ok ? "the body ended early" : response_->Error();
+        response_ = Reposition(cursor_, cursor_, true, why, &cursor_);
+        if (!response_) return;
         continue;
       }
       size_t written = 0;
-      const bool stored = file_->WriteAt(cursor, chunk, got, &written) && written == got;
-      playback_->MarkHeld(cursor, cursor + written);
-      cursor += written;
-      Post(kMessageDownloaded, static_cast<uint32_t>(playback_->HeldAhead()));
-      if (!decodeReleased_ && DecodeMayStart()) ReleaseDecode();
+      const bool stored = file_->WriteAt(cursor_, chunk, got, &written) && written == got;
+      playback_->MarkHeld(cursor_, cursor_ + written);
+      cursor_ += written;
+      if (!prefetching_) {
+        Post(kMessageDownloaded, static_cast<uint32_t>(playback_->HeldAhead()));
+        if (!decodeReleased_ && DecodeMayStart()) ReleaseDecode();
+      }
       if (!stored) {
         bodyFailed_ = true;
         failure_ = "cannot write the cache file in " + state_.settings.cacheFolder + " (disk full or folder gone)";
@@ -158,8 +215,8 @@ class TrackFetch {
   // held from the start, and fetched in order from there on. `*cursor` is
   // where the response's next byte lands. Null when every attempt failed or
   // a stop request came; bodyFailed_ is then set unless stopped.
-  std::unique_ptr<platform::HttpResponse> Reposition(platform::HttpSession& session, uint64_t from, uint64_t front,
-                                                    bool pauseFirst, const std::string& why, uint64_t* cursor) {
+  std::unique_ptr<platform::HttpResponse> Reposition(uint64_t from, uint64_t front, bool pauseFirst,
+                                                    const std::string& why, uint64_t* cursor) {
     failure_ = why.empty() ? "cannot fetch the body from byte " + std::to_string(from)
                            : "the download broke off at byte " + std::to_string(from) + " of " +
                                  std::to_string(contentLength_) + " (" + why + ")";
@@ -169,7 +226,7 @@ class TrackFetch {
         return nullptr;
       }
       std::string error;
-      std::unique_ptr<platform::HttpResponse> response = session.Open(url_, RangeOptions(from), &error);
+      std::unique_ptr<platform::HttpResponse> response = session_.Open(url_, RangeOptions(from), &error);
       if (Stopped()) return nullptr;
       if (response && StartsAt(*response, from, front, &error, cursor)) return response;
       failure_ += "; " + error;
@@ -234,7 +291,7 @@ class TrackFetch {
   }
 
   void ReleaseDecode() {
-    playback_->sampleRate = sampleRate_;
+    playback_->sampleRate = info_.sampleRate;
     playback_->startOffset = static_cast<uint64_t>(std::max(framesBegin_, 0));
     state_.decodeTarget.store(playback_);
     state_.decodeSemaphore.Release();
@@ -254,21 +311,50 @@ class TrackFetch {
   PlaybackState& state_;
   std::shared_ptr<CPlayback> playback_;
   const std::string url_;
+  const std::string cacheName_;
+  platform::HttpSession session_;
+  std::unique_ptr<platform::HttpResponse> response_;
+  // Where the response's next byte lands in the body.
+  uint64_t cursor_ = 0;
   std::shared_ptr<platform::File> file_;
-  uint32_t sampleRate_ = 0;
-  uint32_t seconds_ = 0;
+  StreamInfo info_;
   int32_t framesBegin_ = 0;
   int32_t contentLength_ = 0;
+  Began began_ = kNotYet;
+  bool prefetching_ = false;
+  bool tagSkipTried_ = false;
   bool decodeReleased_ = false;
   bool bodyFailed_ = false;
   bool rangesIgnored_ = false;
+  bool complete_ = false;
   std::string failure_;
 };
+
+const char* OtherCacheName(const std::string& name) { return name == kCacheNames[0] ? kCacheNames[1] : kCacheNames[0]; }
+
+// Waits while the track in hand plays until it has little left, then
+// fetches the start of the next one the host named. Null when it named none
+// or a request came first.
+std::unique_ptr<TrackFetch> PrefetchNext(PlaybackState& state, const std::string& cacheName) {
+  std::shared_ptr<const std::string> next = state.nextUrl.load();
+  if (!next || next->empty()) return nullptr;
+  while (!state.stopDownload) {
+    const int32_t total = state.totalSeconds;
+    if (total > 0 && total - state.elapsedSeconds <= kPrefetchSecondsBeforeEnd) break;
+    platform::SleepMs(kStopPollMs * 5);
+  }
+  if (state.stopDownload) return nullptr;
+  auto fetch = std::make_unique<TrackFetch>(state, *next, cacheName);
+  fetch->Prefetch();
+  return fetch;
+}
 
 }  // namespace
 
 void DownloadThreadProc(PlaybackState& state) {
   std::shared_ptr<const std::string> served;
+  std::unique_ptr<TrackFetch> prefetched;
+  std::string lastCacheName = kCacheNames[1];
   for (;;) {
     state.downloadSemaphore.Wait();
     if (state.shutdown) return;
@@ -277,9 +363,14 @@ void DownloadThreadProc(PlaybackState& state) {
     std::shared_ptr<const std::string> url = state.trackUrl.load();
     if (!url || url == served) continue;
     served = url;
-    auto playback = std::make_shared<CPlayback>(&state);
-    if (std::shared_ptr<CPlayback> previous = state.playback.exchange(playback)) previous->superseded = true;
-    TrackFetch(state, std::move(playback), *url).Run();
+    std::unique_ptr<TrackFetch> fetch;
+    if (prefetched && prefetched->Url() == *url) fetch = std::move(prefetched);
+    prefetched.reset();
+    if (!fetch) fetch = std::make_unique<TrackFetch>(state, *url, OtherCacheName(lastCacheName));
+    lastCacheName = fetch->CacheName();
+    if (std::shared_ptr<CPlayback> previous = state.playback.exchange(fetch->Playback())) previous->superseded = true;
+    fetch->Run();
+    if (fetch->Complete() && !state.stopDownload) prefetched = PrefetchNext(state, OtherCacheName(lastCacheName));
   }
 }
 

@@ -335,8 +335,10 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStar
 
   ClickControl(window, "MusicBox.xml", "VolumeSlider");  // half way along: about -15 dB
   DoubleClickRow(window, 0);
-  ASSERT_TRUE(WaitFor([&] { return Requested("/second.mp3"); })) << PlayerLog();
-  EXPECT_EQ(Xdotool({"getwindowname", window}), std::vector<std::string>{"正在播放-second"});
+  // The next row's start is fetched while the first ends; it starts when the first has ended.
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
+  EXPECT_TRUE(Requested("/second.mp3"));
   // The output keeps running on silence, which pushes what was played into the file.
   platform::SleepMs(1500);
   const std::string sound = Contents(SoundPath());
@@ -429,7 +431,8 @@ TEST_F(E2eTest, ReadOnlyProgramFolderPlaysWithItsFilesInTheUsersFolders) {
   const std::string window = Start("", asUser);
   ASSERT_FALSE(window.empty());
   DoubleClickRow(window, 0);
-  ASSERT_TRUE(WaitFor([&] { return Requested("/second.mp3"); })) << PlayerLog();
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
   platform::SleepMs(1500);
   EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << PlayerLog();
 
@@ -468,7 +471,8 @@ TEST_F(E2eTest, InstalledPlayerFindsItsSkinAndBrelixAndKeepsTheUsersNewerCatalog
   const std::string window = Start(prefix.Path("bin/tarvoni"));
   ASSERT_FALSE(window.empty());
   DoubleClickRow(window, 0);
-  ASSERT_TRUE(WaitFor([&] { return Requested("/second.mp3"); })) << PlayerLog();
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
   platform::SleepMs(1500);
   EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << PlayerLog();
   server_.ReleaseStalls();

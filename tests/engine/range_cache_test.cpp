@@ -1,7 +1,8 @@
 // The cache file filled by byte ranges, judged by what the disk driver
 // wrote: a seek beyond the download is heard within a second, a large
-// picture before the audio does not delay the first sound, and a server
-// that ignores ranges still plays the whole track.
+// picture before the audio does not delay the first sound, a server that
+// ignores ranges still plays the whole track, and the next track, fetched
+// while the one before ends, follows it without a gap.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -144,6 +145,71 @@ TEST(RangeCache, AServerThatIgnoresRangesStillPlaysTheWholeTrack) {
   const std::vector<int16_t> whole = DecodeInPieces(audio, audio.size());
   EXPECT_EQ(HeardInOrder(played.heard, whole), static_cast<ptrdiff_t>(whole.size()));
 }
+
+// Plays `first`, then, the moment it ends, asks for `second`, as the window's
+// auto-advance does; the next track was named in advance. What was heard.
+std::vector<int16_t> BackToBack(testsupport::TestHttpServer& server, const std::string& first, const std::string& second,
+                                EngineHarness& harness) {
+  ForgetHeard();
+  harness.Engine().SetNextTrack(server.Url(second));
+  harness.Request(server.Url(first));
+  EXPECT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 0; }));
+  harness.Engine().SetNextTrack("");
+  harness.Request(server.Url(second));
+  EXPECT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 1; }));
+  return Heard(true);
+}
+
+TEST(NextTrack, FollowsTheOneBeforeWithAtMostFiftyMillisecondsOfSilence) {
+  const std::string a = testsupport::EncodeMp3({.bitrateKbps = 128, .seconds = 2}).bytes;
+  const std::string b = testsupport::EncodeMp3({.bitrateKbps = 160, .seconds = 1.5}).bytes;
+  testsupport::TestHttpServer server;
+  server.Serve("/a.mp3", a);
+  server.Serve("/b.mp3", b);
+  // At 64 KB/s, Brelix's look at the second track alone would take a quarter
+  // of a second if it began only when the first has ended.
+  server.Inject("/b.mp3", Fault::kTrickle, 64 * 1024);
+  EngineHarness harness;
+  const std::vector<int16_t> heard = BackToBack(server, "/a.mp3", "/b.mp3", harness);
+  // The first track whole, then silence, then the second from its first sample.
+  const std::vector<int16_t> wholeA = DecodeInPieces(a, a.size());
+  const std::vector<int16_t> wholeB = DecodeInPieces(b, b.size());
+  size_t next = 0;
+  auto endOfA = heard.begin();
+  while (endOfA != heard.end() && next < wholeA.size()) {
+    if (*endOfA == wholeA[next]) {
+      ++next;
+    } else {
+      ASSERT_EQ(*endOfA, 0) << "a sound that is not the first track's";
+    }
+    ++endOfA;
+  }
+  ASSERT_EQ(next, wholeA.size());
+  const auto startOfB = std::search(endOfA, heard.end(), wholeB.begin(), wholeB.begin() + 4096);
+  ASSERT_NE(startOfB, heard.end());
+  EXPECT_TRUE(std::all_of(endOfA, startOfB, [](int16_t s) { return s == 0; }));
+  EXPECT_LE(startOfB - endOfA, kSamplesPerSecond * 50 / 1000) << (startOfB - endOfA) * 1000 / kSamplesPerSecond
+                                                              << " ms of silence";
+  EXPECT_EQ(HeardInOrder({startOfB, heard.end()}, wholeB), static_cast<ptrdiff_t>(wholeB.size()));
+}
+
+TEST(NextTrack, ARowThatCannotBeFetchedIsFoundOutBeforeTheTrackBeforeEnds) {
+  testsupport::TestHttpServer server;
+  server.Serve("/a.mp3", testsupport::EncodeMp3({.bitrateKbps = 128, .seconds = 2}).bytes);
+  EngineHarness harness;
+  harness.Engine().SetNextTrack(server.Url("/missing.mp3"));
+  harness.Request(server.Url("/a.mp3"));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageTrackEnd) > 0; }));
+  const auto ended = Clock::now();
+  bool askedBefore = false;
+  for (const auto& request : server.Requests()) askedBefore |= request.path == "/missing.mp3" && request.arrival < ended;
+  EXPECT_TRUE(askedBefore);
+  harness.Request(server.Url("/missing.mp3"));
+  ASSERT_TRUE(harness.RunUntil([&] { return harness.Count(engine::kMessageFailed) > 0; }));
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - ended).count(), 0.1);
+  EXPECT_NE(harness.Engine().FailureReason().find("404"), std::string::npos);
+}
+
 
 }  // namespace
 }  // namespace enginetest

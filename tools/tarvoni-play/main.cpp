@@ -106,7 +106,9 @@ class Player : public engine::EngineHost {
     }
     if (options_.volume) engine_->SetVolume(*options_.volume);
     bool allPlayed = true;
-    for (const std::string& url : options_.urls) {
+    for (size_t i = 0; i < options_.urls.size(); ++i) {
+      const std::string& url = options_.urls[i];
+      engine_->SetNextTrack(i + 1 < options_.urls.size() ? options_.urls[i + 1] : std::string());
       if (!PlayTrack(url)) {
         allPlayed = false;
         std::fprintf(stderr, "tarvoni-play: %s: %s\n", url.c_str(), engine_->FailureReason().c_str());
