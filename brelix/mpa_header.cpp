@@ -75,7 +75,10 @@ bool CMPAHeader::FindHeader(CMPAFileStream& stream, uint32_t& offset, bool exact
   for (uint32_t probe = 1;; ++probe) {
     const uint8_t* b = stream.ReadBuffer(4, offset, false, reverse);
     if (!b) return false;
-    if (b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[2] & 0xF0) != 0xF0 && ParseHeader(b) &&
+    // A read running past the end is padded with zeros, which are no part of
+    // a header: one cut off by the end of the stream is not taken.
+    const bool whole = uint64_t{offset} + 4 <= stream.GetSize();
+    if (whole && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && (b[2] & 0xF0) != 0xF0 && ParseHeader(b) &&
         (!reference || IsCompatible(*reference))) {
       return true;
     }

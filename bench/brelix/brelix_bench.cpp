@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "fixture_writers.h"
 #include "mpa_file_info.h"
 #include "platform/file.h"
+#include "ratio_reporter.h"
 #include "support/http_test_server.h"
 #include "support/mp3_fixture.h"
 #include "support/temp_dir.h"
@@ -62,22 +62,6 @@ void CountHttpRequests(benchmark::State& state, testsupport::TestHttpServer* ser
                                                   benchmark::Counter::kAvgIterations);
 }
 
-// Keeps each benchmark's time per iteration so that ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const std::string& name) const {
-    auto it = times_.find(name);
-    return it == times_.end() ? 0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,7 +89,7 @@ int main(int argc, char** argv) {
   }
 
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  benchsupport::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double inspect = reporter.Time("local/inspect");
   const double bound = reporter.Time("local/read_head_and_tail");

@@ -7,11 +7,11 @@
 
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <vector>
 
 #include "engine/mp3_decoder.h"
 #include "engine/ring_buffer.h"
+#include "ratio_reporter.h"
 #include "support/mp3_fixture.h"
 
 namespace {
@@ -84,30 +84,12 @@ void BM_DecodePipeline(benchmark::State& state) {
 BENCHMARK(BM_BareLibmad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DecodePipeline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each benchmark's time per iteration for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-  }
-  double Time(const std::string& name) const {
-    auto found = times_.find(name);
-    return found == times_.end() ? 0 : found->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::freopen("/dev/null", "w", stdout);  // the ring buffer's line, once per iteration
-  RatioReporter reporter;
+  benchsupport::RatioReporter reporter;
   reporter.SetOutputStream(&std::cerr);
   reporter.SetErrorStream(&std::cerr);
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,11 +9,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
+#include <utility>
 
 namespace platform {
 namespace {
 
 std::atomic<int64_t> replaceWriteLimit{-1};
+std::function<void(const std::string&)> beforeStampCheck;
 
 bool WriteAll(int fd, const char* data, size_t count, int64_t limit) {
   size_t done = 0;
@@ -40,15 +44,59 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
+int64_t Nanoseconds(const struct timespec& time) { return int64_t{time.tv_sec} * 1000000000 + time.tv_nsec; }
+
+FileStamp StampOfInfo(const struct stat& info) {
+  return {.exists = true,
+          .volume = static_cast<uint64_t>(info.st_dev),
+          .id = static_cast<uint64_t>(info.st_ino),
+          .size = static_cast<int64_t>(info.st_size),
+          .modifiedNs = Nanoseconds(info.st_mtim),
+          .changedNs = Nanoseconds(info.st_ctim)};
+}
+
+// Writes `contents` to a temporary file beside `target` and renames it over
+// `target`, when `expected` is null or still stamps `target`.
+ReplaceResult Replace(const std::string& target, const std::string& contents, const FileStamp* expected) {
+  std::string temporary = FolderOf(target) + ".tmp-XXXXXX";
+  int fd = mkstemp(temporary.data());
+  if (fd < 0) return ReplaceResult::kFailed;
+  // Keep the mode an existing target had, so a replaced file stays readable
+  // by whoever could read it before.
+  struct stat info;
+  fchmod(fd, stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644);
+  bool ok = WriteAll(fd, contents.data(), contents.size(), replaceWriteLimit.load()) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok && expected && beforeStampCheck) beforeStampCheck(target);
+  if (ok && expected && StampOf(target) != *expected) {
+    unlink(temporary.c_str());
+    return ReplaceResult::kChanged;
+  }
+  if (ok && rename(temporary.c_str(), target.c_str()) == 0) {
+    int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+      fsync(folder);
+      close(folder);
+    }
+    return ReplaceResult::kReplaced;
+  }
+  unlink(temporary.c_str());
+  return ReplaceResult::kFailed;
+}
+
 }  // namespace
 
 std::unique_ptr<File> File::Open(const std::string& path, const FileOpenOptions& options) {
-  int flags = O_CLOEXEC | (options.access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY);
-  if (options.disposition == FileDisposition::CreateAlways) flags |= O_CREAT | O_TRUNC;
+  // Non-blocking only for the open itself: a FIFO without a writer would
+  // otherwise hold it forever.
+  int flags = O_CLOEXEC | O_NONBLOCK | (options.access == FileAccess::ReadWrite ? O_RDWR : O_RDONLY);
+  const bool create = options.disposition == FileDisposition::CreateAlways;
+  if (create) flags |= O_CREAT | O_TRUNC;
   int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  const bool taken = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) && (create || S_ISREG(info.st_mode));
+  if (!taken || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return nullptr;
   }
@@ -97,6 +145,11 @@ int64_t File::Size() {
   return fstat(fd_, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 }
 
+FileStamp File::Stamp() {
+  struct stat info;
+  return fstat(fd_, &info) == 0 ? StampOfInfo(info) : FileStamp{};
+}
+
 bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 bool DirectoryExists(const std::string& path) {
@@ -110,45 +163,64 @@ bool CreateDirectory(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
-bool ReadWholeFile(const std::string& path, std::string* contents) {
+FileStamp StampOf(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? StampOfInfo(info) : FileStamp{};
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents, FileStamp* stamp) {
   auto file = File::Open(path, {});
   if (!file) return false;
-  int64_t size = file->Size();
-  if (size < 0) return false;
-  contents->assign(static_cast<size_t>(size), '\0');
+  const FileStamp read = file->Stamp();
+  if (!read.exists) return false;
+  contents->assign(static_cast<size_t>(read.size), '\0');
   size_t got = 0;
   if (!file->ReadAt(0, contents->data(), contents->size(), &got)) return false;
   contents->resize(got);
+  if (stamp) *stamp = read;
   return true;
 }
 
 bool ReplaceFileContents(const std::string& target, const std::string& contents) {
-  std::string temporary = FolderOf(target) + ".tmp-XXXXXX";
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  // Keep the mode an existing target had, so a replaced file stays readable
-  // by whoever could read it before.
-  struct stat info;
-  fchmod(fd, stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644);
-  bool ok = WriteAll(fd, contents.data(), contents.size(), replaceWriteLimit.load()) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok && rename(temporary.c_str(), target.c_str()) == 0) {
-    int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      fsync(folder);
-      close(folder);
-    }
-    return true;
-  }
-  unlink(temporary.c_str());
-  return false;
+  return Replace(target, contents, nullptr) == ReplaceResult::kReplaced;
 }
 
-bool ReplaceFileFrom(const std::string& target, const std::string& source) {
-  std::string contents;
-  return ReadWholeFile(source, &contents) && ReplaceFileContents(target, contents);
+ReplaceResult ReplaceFileIfUnchanged(const std::string& target, const std::string& contents,
+                                     const FileStamp& expected) {
+  return Replace(target, contents, &expected);
 }
+
+std::unique_ptr<FileLock> FileLock::Acquire(const std::string& path, std::chrono::milliseconds timeout,
+                                            Failure* failure) {
+  int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) {
+    if (failure) *failure = Failure::kCannotOpen;
+    return nullptr;
+  }
+  // flock has no time-out of its own: try, and between tries sleep a little
+  // so that a holder that lets go is followed soon.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  bool busy = true;
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return std::unique_ptr<FileLock>(new FileLock(fd));
+    busy = errno == EWOULDBLOCK || errno == EINTR;
+    if (!busy || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  close(fd);
+  if (failure) *failure = busy ? Failure::kBusy : Failure::kCannotOpen;
+  return nullptr;
+}
+
+FileLock::FileLock(intptr_t handle) : handle_(handle) {}
+
+// Closing the descriptor releases the lock.
+FileLock::~FileLock() { close(static_cast<int>(handle_)); }
 
 void SetReplaceWriteLimitForTesting(int64_t bytes) { replaceWriteLimit.store(bytes); }
+
+void SetBeforeStampCheckForTesting(std::function<void(const std::string& target)> hook) {
+  beforeStampCheck = std::move(hook);
+}
 
 }  // namespace platform

@@ -105,6 +105,37 @@ void AppendUtf8(std::string* text, char32_t codePoint) {
   for (int i = continuation - 1; i >= 0; --i) *text += static_cast<char>(0x80 | ((codePoint >> (6 * i)) & 0x3F));
 }
 
+Utf8Tally TallyUtf8(std::string_view text) {
+  Utf8Tally tally;
+  while (!text.empty()) {
+    size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      ++tally.stray;
+      length = 1;
+    } else if (length > 1) {
+      ++tally.multiByte;
+    }
+    text.remove_prefix(length);
+  }
+  return tally;
+}
+
+std::string RepairUtf8(std::string_view text) {
+  std::string repaired;
+  repaired.reserve(text.size());
+  while (!text.empty()) {
+    size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      repaired += kReplacementCharacter;
+      length = 1;
+    } else {
+      repaired += text.substr(0, length);
+    }
+    text.remove_prefix(length);
+  }
+  return repaired;
+}
+
 bool Gb18030ToUtf8(std::string_view gb, std::string* utf8) {
   if (!Convert("UTF-8", "GB18030", gb, kReplacementCharacter, utf8)) return false;
   // Exact means reversible: confirm it rather than trust every mapping table.

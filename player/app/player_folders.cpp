@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "catalogue/catalogue_doc.h"
+#include "catalogue/catalogue_update.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 
@@ -21,14 +21,6 @@ bool MakeFolder(const std::string& folder, const char* purpose) {
   if (platform::CreateFolders(folder, &error)) return true;
   std::fprintf(stderr, "tarvoni: cannot create the folder %s for %s (%s)\n", folder.c_str(), purpose, error.c_str());
   return false;
-}
-
-// The version of the catalogue at `path`; -1 when it cannot be read.
-int CatalogueVersion(const std::string& path) {
-  CCatalogueDoc catalogue;
-  std::string problem;
-  if (!catalogue.LoadFile(path, true) || catalogue.ParseError(&problem)) return -1;
-  return catalogue.GetVersion();
 }
 
 }  // namespace
@@ -71,10 +63,19 @@ void PrepareUserFolders(const PlayerFolders& folders) {
   if (!folders.settingsPath.empty()) MakeFolder(FolderOf(folders.settingsPath), "the settings");
   if (folders.installedCataloguePath.empty() || folders.cataloguePath.empty()) return;
   if (!MakeFolder(FolderOf(folders.cataloguePath), "the catalogue")) return;
-  const int installed = CatalogueVersion(folders.installedCataloguePath);
-  if (installed < 0 || installed <= CatalogueVersion(folders.cataloguePath)) return;
-  if (!platform::ReplaceFileFrom(folders.cataloguePath, folders.installedCataloguePath)) {
-    std::fprintf(stderr, "tarvoni: cannot copy the catalogue %s to %s\n", folders.installedCataloguePath.c_str(),
-                 folders.cataloguePath.c_str());
+  std::string shipped;
+  if (!platform::ReadWholeFile(folders.installedCataloguePath, &shipped)) return;
+  // Installed as a published edition is: only over an older or unreadable one.
+  switch (InstallCatalogue(shipped, -1, folders.cataloguePath)) {
+    case CatalogueUpdateResult::kReplaced:
+    case CatalogueUpdateResult::kNotNewer:
+      break;
+    case CatalogueUpdateResult::kNotComplete:
+      std::fprintf(stderr, "tarvoni: the installed catalogue %s is not a whole catalogue\n",
+                   folders.installedCataloguePath.c_str());
+      break;
+    default:
+      std::fprintf(stderr, "tarvoni: cannot copy the catalogue %s to %s\n", folders.installedCataloguePath.c_str(),
+                   folders.cataloguePath.c_str());
   }
 }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/file.h"
@@ -29,26 +30,37 @@ const char* AttributeValue(const TiXmlElement* element, std::string_view name) {
 }
 
 // The category walk: the "l" children of the first top-level element, in
-// order, up to the first one without a name. Calls `visit(element, name)`
-// until it returns false.
-template <typename Visit>
-void WalkCategories(TiXmlDocument* document, Visit visit) {
+// order, up to the first one without a name. The named category after
+// `after` (from the start when null), its name in `*name`; null where the
+// walk ends.
+TiXmlElement* NextCategory(TiXmlDocument* document, TiXmlElement* after, const char** name) {
   TiXmlElement* catalogue = document ? document->RootElement() : nullptr;
-  if (!catalogue) return;
-  for (TiXmlElement* element = catalogue->FirstChildElement(); element; element = element->NextSiblingElement()) {
+  if (!catalogue) return nullptr;
+  for (TiXmlElement* element = after ? after->NextSiblingElement() : catalogue->FirstChildElement(); element;
+       element = element->NextSiblingElement()) {
     if (!IsNamed(element, "l")) continue;
-    const char* name = AttributeValue(element, "name");
-    if (!name || !visit(element, name)) return;
+    *name = AttributeValue(element, "name");
+    return *name ? element : nullptr;
   }
+  return nullptr;
+}
+
+// The category named `category` after `after`, as NextCategory walks.
+TiXmlElement* NextCategoryNamed(TiXmlDocument* document, TiXmlElement* after, std::string_view category) {
+  const char* name = nullptr;
+  do {
+    after = NextCategory(document, after, &name);
+  } while (after && !EqualsIgnoringCase(name, category));
+  return after;
 }
 
 // Calls `visit` with each category of the walk named `category` until it
 // returns false.
 template <typename Visit>
 void ForEachCategory(TiXmlDocument* document, std::string_view category, Visit visit) {
-  WalkCategories(document, [&](TiXmlElement* element, const char* name) {
-    return !EqualsIgnoringCase(name, category) || visit(element);
-  });
+  for (TiXmlElement* element = NextCategoryNamed(document, nullptr, category); element && visit(element);
+       element = NextCategoryNamed(document, element, category)) {
+  }
 }
 
 // A track's title: its first text child, empty when it has none.
@@ -100,19 +112,28 @@ const TiXmlElement* FollowingElement(const TiXmlDocument* document, std::string_
 }
 
 // Leading blanks, an optional sign, then digits up to the first non-digit;
-// no digits read as 0. Values beyond int's range are held at its limits.
-int ReadLikeAtoi(const char* text) {
+// no digits read as 0. False when the number does not fit in an int.
+bool ReadLikeAtoi(const char* text, int* number) {
   auto isBlank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
   while (isBlank(*text)) ++text;
-  bool negative = *text == '-';
+  const bool negative = *text == '-';
   if (*text == '-' || *text == '+') ++text;
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
   long long value = 0;
   for (; *text >= '0' && *text <= '9'; ++text) {
     value = value * 10 + (*text - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+    if (value > limit) return false;
   }
-  if (negative) return static_cast<int>(-value);
-  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+  *number = static_cast<int>(negative ? -value : value);
+  return true;
+}
+
+// The text of the "version" element after the catalogue; null when there is none.
+const char* VersionText(const TiXmlDocument* document) {
+  const TiXmlElement* version = FollowingElement(document, "version");
+  const TiXmlNode* first = version ? version->FirstChild() : nullptr;
+  const TiXmlText* text = first ? first->ToText() : nullptr;
+  return text ? text->Value() : nullptr;
 }
 
 // The text is parsed as UTF-8 whatever its declaration says: it has been
@@ -147,29 +168,34 @@ bool CountElementsBefore(const TiXmlNode* parent, const TiXmlElement* target, si
 // bytes change when the in-place edit reads back as the same document;
 // otherwise the whole document is written out again, which is refused when
 // that would lose text. False when the text lacks the track or cannot be
-// stored.
+// stored. One document tree at a time: a large catalogue's is many times
+// the size of its text.
 bool EditStoredText(std::string plain, std::string_view category, std::string_view title, const std::string& time,
                     std::string* edited) {
-  catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(plain));
-  std::unique_ptr<TiXmlDocument> document = Parse(stored.utf8);
-  TiXmlElement* track = document ? FindTrack(document.get(), category, title) : nullptr;
-  if (!track) return false;
+  catalogue::StoredText stored = catalogue::DecodeStoredText(plain);
   size_t ordinal = 0;
-  CountElementsBefore(document.get(), track, &ordinal);
-  SetTime(track, time);
-  std::string expected = Print(*document);
+  std::string expected;
+  bool parsedToTheEnd = false;
+  {
+    std::unique_ptr<TiXmlDocument> document = Parse(stored.utf8);
+    TiXmlElement* track = document ? FindTrack(document.get(), category, title) : nullptr;
+    if (!track) return false;
+    CountElementsBefore(document.get(), track, &ordinal);
+    SetTime(track, time);
+    expected = Print(*document);
+    parsedToTheEnd = !document->Error();
+  }
+  std::string().swap(stored.utf8);
 
-  std::string inPlace = stored.bytes;
-  if (catalogue::SetAttributeInText(&inPlace, ordinal, "time", time)) {
-    std::unique_ptr<TiXmlDocument> reread = Parse(catalogue::DecodeStoredText(inPlace).utf8);
+  if (catalogue::SetAttributeInText(&plain, ordinal, "time", time)) {
+    std::unique_ptr<TiXmlDocument> reread = Parse(catalogue::DecodeStoredText(plain).utf8);
     if (reread && Print(*reread) == expected) {
-      *edited = std::move(inPlace);
+      *edited = std::move(plain);
       return true;
     }
   }
   // Writing out a document that did not parse to its end would drop the rest.
-  if (document->Error()) return false;
-  return catalogue::EncodeText(stored.encoding, stored.exact, expected, edited);
+  return parsedToTheEnd && catalogue::EncodeText(stored.encoding, stored.exact, expected, edited);
 }
 
 }  // namespace
@@ -179,20 +205,26 @@ CCatalogueDoc::CCatalogueDoc() = default;
 CCatalogueDoc::~CCatalogueDoc() = default;
 
 bool CCatalogueDoc::LoadFile(const std::string& path, bool scrambled) {
-  if (!platform::PathExists(path)) return false;
   std::string bytes;
   if (!platform::ReadWholeFile(path, &bytes)) return false;
+  LoadBytes(std::move(bytes), scrambled);
+  path_ = path;
+  return true;
+}
+
+void CCatalogueDoc::LoadBytes(std::string bytes, bool scrambled) {
   if (scrambled) ScrambleBytes(bytes.data(), bytes.size(), bytes.data(), catalogue::kCatalogueKey);
-  catalogue::StoredText stored = catalogue::DecodeStoredText(std::move(bytes));
+  catalogue::StoredText stored = catalogue::DecodeStoredText(bytes);
+  std::string().swap(bytes);  // only the text is parsed; a large catalogue's tree is many times its size
   document_ = Parse(stored.utf8);
   tooDeep_ = !document_;
   if (tooDeep_) document_ = std::make_unique<TiXmlDocument>();
   encoding_ = stored.encoding;
   exact_ = stored.exact;
-  path_ = path;
+  path_.clear();
   scrambled_ = scrambled;
   result_.clear();
-  return true;
+  cursor_ = {};
 }
 
 void CCatalogueDoc::ScrambleBytes(const void* input, size_t length, void* output, unsigned char key) {
@@ -211,18 +243,22 @@ const char* CCatalogueDoc::FindAttribute(const TiXmlElement* element, std::strin
 bool CCatalogueDoc::GetTrackAt(std::string_view category, int index, std::string* title, std::string* src,
                                std::string* time) {
   if (index < 0) return false;
-  const TiXmlElement* found = nullptr;
-  int remaining = index;
-  ForEachCategory(document_.get(), category, [&](TiXmlElement* element) {
-    for (TiXmlElement* track = element->FirstChildElement(); track; track = track->NextSiblingElement()) {
-      if (remaining-- == 0) {
-        found = track;
+  if (index < cursor_.index || !EqualsIgnoringCase(cursor_.category, category)) {
+    cursor_ = {.category = std::string(category)};
+  }
+  while (cursor_.index < index) {
+    cursor_.track = cursor_.track ? cursor_.track->NextSiblingElement() : nullptr;
+    while (!cursor_.track) {
+      cursor_.categoryElement = NextCategoryNamed(document_.get(), cursor_.categoryElement, category);
+      if (!cursor_.categoryElement) {
+        cursor_ = {};
         return false;
       }
+      cursor_.track = cursor_.categoryElement->FirstChildElement();
     }
-    return true;
-  });
-  if (!found) return false;
+    ++cursor_.index;
+  }
+  const TiXmlElement* found = cursor_.track;
   *title = TitleOf(found);
   const char* value = FindAttribute(found, "src");
   *src = value ? value : "";
@@ -250,38 +286,51 @@ TrackTimeResult CCatalogueDoc::SetTrackTime(std::string_view category, std::stri
   if (!track) return TrackTimeResult::kNoSuchTrack;
   std::string time = FormatTime(seconds);
   SetTime(track, time);
+  if (path_.empty()) return TrackTimeResult::kNotSaved;
 
-  std::lock_guard<std::mutex> lock(catalogue::CatalogueFileLock());
-  std::string plain;
-  if (platform::ReadWholeFile(path_, &plain)) {
-    if (scrambled_) ScrambleBytes(plain.data(), plain.size(), plain.data(), catalogue::kCatalogueKey);
-    if (!EditStoredText(std::move(plain), category, title, time, &plain)) return TrackTimeResult::kNotSaved;
-  } else if (platform::PathExists(path_) || !catalogue::EncodeText(encoding_, exact_, Print(*document_), &plain)) {
-    // A file that is there but cannot be read is not overwritten; one that is
-    // gone is written again from the document.
-    return TrackTimeResult::kNotSaved;
+  const catalogue::CatalogueEdit edit = [&](std::string* current, std::string* replacement) {
+    if (current) {
+      if (scrambled_) ScrambleBytes(current->data(), current->size(), current->data(), catalogue::kCatalogueKey);
+      if (!EditStoredText(std::move(*current), category, title, time, replacement)) return false;
+    } else if (platform::PathExists(path_) ||
+               !catalogue::EncodeText(encoding_, exact_, Print(*document_), replacement)) {
+      // A file that is there but cannot be read is not overwritten; one that
+      // is gone is written again from the document.
+      return false;
+    }
+    if (scrambled_) ScrambleBytes(replacement->data(), replacement->size(), replacement->data(), catalogue::kCatalogueKey);
+    return true;
+  };
+  switch (catalogue::RewriteCatalogueFile(path_, edit)) {
+    case catalogue::RewriteResult::kReplaced:
+      return TrackTimeResult::kSaved;
+    case catalogue::RewriteResult::kLocked:
+      return TrackTimeResult::kLocked;
+    case catalogue::RewriteResult::kDeclined:
+    case catalogue::RewriteResult::kFailed:
+      break;
   }
-  if (scrambled_) ScrambleBytes(plain.data(), plain.size(), plain.data(), catalogue::kCatalogueKey);
-  return platform::ReplaceFileContents(path_, plain) ? TrackTimeResult::kSaved : TrackTimeResult::kNotSaved;
+  return TrackTimeResult::kNotSaved;
 }
 
 int CCatalogueDoc::GetVersion() const {
-  const TiXmlElement* version = FollowingElement(document_.get(), "version");
-  const TiXmlNode* first = version ? version->FirstChild() : nullptr;
-  const TiXmlText* text = first ? first->ToText() : nullptr;
-  return text ? ReadLikeAtoi(text->Value()) : 0;
+  const char* text = VersionText(document_.get());
+  int version = 0;
+  return text && ReadLikeAtoi(text, &version) ? version : 0;
 }
 
 bool CCatalogueDoc::HasEndMarker() const { return FollowingElement(document_.get(), "end") != nullptr; }
 
 std::vector<std::string> CCatalogueDoc::GetCategoryNames() {
   std::vector<std::string> names;
-  WalkCategories(document_.get(), [&](TiXmlElement*, const char* name) {
-    bool seen = false;
-    for (const std::string& known : names) seen = seen || EqualsIgnoringCase(known, name);
-    if (!seen) names.push_back(name);
-    return true;
-  });
+  std::unordered_set<std::string> seen;  // the names with their ASCII letters in lower case
+  const char* name = nullptr;
+  for (TiXmlElement* element = NextCategory(document_.get(), nullptr, &name); element;
+       element = NextCategory(document_.get(), element, &name)) {
+    std::string folded = name;
+    for (char& c : folded) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (seen.insert(std::move(folded)).second) names.push_back(name);
+  }
   return names;
 }
 
@@ -290,11 +339,19 @@ bool CCatalogueDoc::ParseError(std::string* description) const {
     *description = "elements nested deeper than " + std::to_string(catalogue::kMaxElementDepth) + " levels";
     return true;
   }
-  if (!document_ || !document_->Error()) return false;
-  *description = document_->ErrorDesc();
-  if (document_->ErrorRow() > 0) {
-    *description += " (line " + std::to_string(document_->ErrorRow()) + ", column " +
-                    std::to_string(document_->ErrorCol()) + ")";
+  if (!document_) return false;
+  if (document_->Error()) {
+    *description = document_->ErrorDesc();
+    if (document_->ErrorRow() > 0) {
+      *description += " (line " + std::to_string(document_->ErrorRow()) + ", column " +
+                      std::to_string(document_->ErrorCol()) + ")";
+    }
+    return true;
   }
+  const char* version = VersionText(document_.get());
+  int number = 0;
+  if (!version || ReadLikeAtoi(version, &number)) return false;
+  *description = "the version " + std::string(version) + " is beyond the range of a version (" +
+                 std::to_string(INT_MIN) + " to " + std::to_string(INT_MAX) + ")";
   return true;
 }

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_file.h"
 
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,9 @@ namespace catalogue {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
+
+// How often a rewrite edits the file again when it was replaced under it.
+constexpr int kRewriteAttempts = 3;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -38,8 +42,8 @@ std::string_view DeclaredEncoding(std::string_view text) {
   return declaration.substr(at + 1, end - at - 1);
 }
 
-bool NamesChineseCodePage(std::string_view encoding) {
-  for (std::string_view name : {"gbk", "gb2312", "gb18030", "cp936"}) {
+bool NamesOneOf(std::string_view encoding, std::initializer_list<std::string_view> names) {
+  for (std::string_view name : names) {
     if (EqualsIgnoringCase(encoding, name)) return true;
   }
   return false;
@@ -183,24 +187,28 @@ class MarkupScanner {
 
 }  // namespace
 
-StoredText DecodeStoredText(std::string bytes) {
+StoredText DecodeStoredText(std::string_view bytes) {
   StoredText text;
-  if (!NamesChineseCodePage(DeclaredEncoding(bytes)) && platform::IsValidUtf8(bytes)) {
-    text.utf8 = bytes;
+  const std::string_view declared = DeclaredEncoding(bytes);
+  const platform::Utf8Tally tally = platform::TallyUtf8(bytes);
+  const bool utf8 = !NamesOneOf(declared, {"gbk", "gb2312", "gb18030", "cp936"}) &&
+                    (NamesOneOf(declared, {"utf-8", "utf8"}) || bytes.starts_with("\xEF\xBB\xBF") ||
+                     tally.stray == 0 || tally.multiByte > tally.stray);
+  if (utf8) {
+    text.exact = tally.stray == 0;
+    text.utf8 = text.exact ? std::string(bytes) : platform::RepairUtf8(bytes);
   } else {
     text.encoding = StoredEncoding::kGb18030;
     text.exact = platform::Gb18030ToUtf8(bytes, &text.utf8);
   }
-  text.bytes = std::move(bytes);
   return text;
 }
 
 bool EncodeText(StoredEncoding encoding, bool exact, const std::string& utf8, std::string* bytes) {
-  if (encoding == StoredEncoding::kUtf8) {
-    *bytes = utf8;
-    return true;
-  }
-  return exact && platform::Utf8ToGb18030(utf8, bytes);
+  if (!exact) return false;
+  if (encoding == StoredEncoding::kGb18030) return platform::Utf8ToGb18030(utf8, bytes);
+  *bytes = utf8;
+  return true;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -249,6 +257,38 @@ bool NestedDeeperThan(std::string_view text, size_t levels) {
 std::mutex& CatalogueFileLock() {
   static std::mutex lock;
   return lock;
+}
+
+CatalogueWriteLock::CatalogueWriteLock(const std::string& cataloguePath)
+    : fileLock_(platform::FileLock::Acquire(CatalogueLockPath(cataloguePath), kCatalogueLockTimeout, &failure_)) {
+  if (fileLock_) inProcess_ = std::unique_lock<std::mutex>(CatalogueFileLock());
+}
+
+CatalogueWriteLock::~CatalogueWriteLock() = default;
+
+std::string CatalogueLockPath(const std::string& cataloguePath) { return cataloguePath + ".lock"; }
+
+RewriteResult RewriteCatalogueFile(const std::string& cataloguePath, const CatalogueEdit& edit) {
+  CatalogueWriteLock lock(cataloguePath);
+  if (!lock.Held()) {
+    return lock.Failure() == platform::FileLock::Failure::kBusy ? RewriteResult::kLocked : RewriteResult::kFailed;
+  }
+  for (int attempt = 0; attempt < kRewriteAttempts; ++attempt) {
+    std::string current, replacement;
+    platform::FileStamp read;
+    const bool readable = platform::ReadWholeFile(cataloguePath, &current, &read);
+    if (!readable) read = platform::StampOf(cataloguePath);
+    if (!edit(readable ? &current : nullptr, &replacement)) return RewriteResult::kDeclined;
+    switch (platform::ReplaceFileIfUnchanged(cataloguePath, replacement, read)) {
+      case platform::ReplaceResult::kReplaced:
+        return RewriteResult::kReplaced;
+      case platform::ReplaceResult::kFailed:
+        return RewriteResult::kFailed;
+      case platform::ReplaceResult::kChanged:
+        break;
+    }
+  }
+  return RewriteResult::kFailed;
 }
 
 }  // namespace catalogue

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <string>
+#include <utility>
 
 #include "catalogue/catalogue_doc.h"
 #include "catalogue/catalogue_file.h"
@@ -14,10 +15,11 @@ namespace {
 
 constexpr size_t kPieceSize = 1024;
 
-// Fetches `url` into `target` piece by piece. True only when the server
-// answered 200 and the whole body arrived and was written: an error page or
-// a transfer that broke off is never taken for the catalogue.
-bool Download(const std::string& url, platform::File* target) {
+// Fetches `url` into `target` piece by piece, and into `*body`. True only
+// when the server answered 200 and the whole body arrived and was written:
+// an error page or a transfer that broke off is never taken for the
+// catalogue.
+bool Download(const std::string& url, platform::File* target, std::string* body) {
   platform::HttpSession session;
   platform::HttpRequestOptions options;
   options.noCache = true;
@@ -30,6 +32,7 @@ bool Download(const std::string& url, platform::File* target) {
     if (!response->Read(piece, sizeof piece, &got)) return false;
     if (got == 0) return true;
     if (!target->WriteAt(offset, piece, got)) return false;
+    body->append(piece, got);
     offset += got;
   }
 }
@@ -46,17 +49,43 @@ CatalogueUpdateResult UpdateCatalogue(const CatalogueUpdateSource& source) {
   create.disposition = platform::FileDisposition::CreateAlways;
   std::unique_ptr<platform::File> target = platform::File::Open(downloadPath, create);
   if (!target) return CatalogueUpdateResult::kNoDownloadTarget;
-  bool downloaded = Download(source.updateUrl, target.get());
+  // What is installed is what arrived, not the cache file read again, which
+  // another player starting in the same folder may be downloading into.
+  std::string published;
+  bool downloaded = Download(source.updateUrl, target.get(), &published);
   target.reset();
   if (!downloaded) return CatalogueUpdateResult::kDownloadFailed;
+  return InstallCatalogue(published, source.localVersion, source.cataloguePath);
+}
 
-  CCatalogueDoc published;
-  if (!published.LoadFile(downloadPath, true) || !published.HasEndMarker()) return CatalogueUpdateResult::kNotComplete;
-  if (published.GetVersion() <= source.localVersion) return CatalogueUpdateResult::kNotNewer;
+CatalogueUpdateResult InstallCatalogue(const std::string& published, int localVersion,
+                                       const std::string& cataloguePath) {
+  CCatalogueDoc document;
+  document.LoadBytes(published, true);
+  std::string problem;
+  if (document.ParseError(&problem) || !document.HasEndMarker()) return CatalogueUpdateResult::kNotComplete;
+  const int version = document.GetVersion();
+  if (version <= localVersion) return CatalogueUpdateResult::kNotNewer;
 
-  std::lock_guard<std::mutex> lock(catalogue::CatalogueFileLock());
-  return platform::ReplaceFileFrom(source.cataloguePath, downloadPath) ? CatalogueUpdateResult::kReplaced
-                                                                        : CatalogueUpdateResult::kReplaceFailed;
+  const catalogue::CatalogueEdit edit = [&](std::string* current, std::string* replacement) {
+    if (current) {
+      document.LoadBytes(std::move(*current), true);
+      if (document.GetVersion() >= version) return false;
+    }
+    *replacement = published;
+    return true;
+  };
+  switch (catalogue::RewriteCatalogueFile(cataloguePath, edit)) {
+    case catalogue::RewriteResult::kReplaced:
+      return CatalogueUpdateResult::kReplaced;
+    case catalogue::RewriteResult::kDeclined:
+      return CatalogueUpdateResult::kNotNewer;
+    case catalogue::RewriteResult::kLocked:
+      return CatalogueUpdateResult::kLocked;
+    case catalogue::RewriteResult::kFailed:
+      break;
+  }
+  return CatalogueUpdateResult::kReplaceFailed;
 }
 
 int CatalogueUpdateThread(const CatalogueUpdateSource* window) {

@@ -96,6 +96,9 @@ class TrackPlay {
       uint32_t written = 0;
       while (written < p.pcmBytes) {
         if (Stopped()) return false;
+        // A seek drops what is decoded here anyway: it is taken at once
+        // rather than after the output has room again.
+        if (p.seekOffset.load() > 0) return true;
         written += p.player.Write(p.pcm + written, p.pcmBytes - written);
       }
     }

@@ -46,6 +46,10 @@ struct EngineSettings {
   uint32_t stallTimeoutMs = 8000;
   // Pauses before the successive attempts to resume an interrupted download.
   uint32_t resumePausesMs[5] = {500, 1000, 2000, 4000, 8000};
+  // False: every body is fetched in order from its first byte, as from a
+  // server that ignores ranges, and no next track is fetched ahead (the
+  // benchmarks' measure of what byte ranges bring).
+  bool byteRanges = true;
 };
 
 class Engine {

@@ -33,7 +33,11 @@ constexpr uint32_t kStopPollMs = 20;
 class TrackFetch {
  public:
   TrackFetch(PlaybackState& state, const std::string& url, const std::string& cacheName)
-      : state_(state), playback_(std::make_shared<CPlayback>(&state)), url_(url), cacheName_(cacheName) {}
+      : state_(state),
+        playback_(std::make_shared<CPlayback>(&state)),
+        url_(url),
+        cacheName_(cacheName),
+        rangesIgnored_(!state.settings.byteRanges) {}
 
   const std::string& Url() const { return url_; }
   const std::string& CacheName() const { return cacheName_; }
@@ -147,7 +151,7 @@ class TrackFetch {
   // break is resumed where it happened. Sets bodyFailed_ when the body
   // cannot be had whole. A prefetch stops once the start of the audio is in.
   void ReadBody() {
-    if (!tagSkipTried_ && framesBegin_ >= kTagSkipBytes) {
+    if (!tagSkipTried_ && !rangesIgnored_ && framesBegin_ >= kTagSkipBytes) {
       // One try: without it the body simply comes in order.
       tagSkipTried_ = true;
       std::string error;
@@ -325,6 +329,7 @@ class TrackFetch {
   bool tagSkipTried_ = false;
   bool decodeReleased_ = false;
   bool bodyFailed_ = false;
+  // The body comes in order: the server ignores ranges, or they are not to be used.
   bool rangesIgnored_ = false;
   bool complete_ = false;
   std::string failure_;
@@ -370,7 +375,9 @@ void DownloadThreadProc(PlaybackState& state) {
     lastCacheName = fetch->CacheName();
     if (std::shared_ptr<CPlayback> previous = state.playback.exchange(fetch->Playback())) previous->superseded = true;
     fetch->Run();
-    if (fetch->Complete() && !state.stopDownload) prefetched = PrefetchNext(state, OtherCacheName(lastCacheName));
+    if (fetch->Complete() && !state.stopDownload && state.settings.byteRanges) {
+      prefetched = PrefetchNext(state, OtherCacheName(lastCacheName));
+    }
   }
 }
 

@@ -108,6 +108,19 @@ TEST(MpaHeader, ExactSearchProbesThreeBytesEitherWay) {
   }
 }
 
+// The zeros a read past the end is padded with would complete "FF FB 90"
+// to a valid header of a 417-byte frame.
+TEST(MpaHeader, HeaderCutOffByTheEndIsNotFound) {
+  for (const std::string& bytes : {Header("FFFB9064").substr(0, 3), "junk" + Header("FFFB9064").substr(0, 3)}) {
+    BytesFile file(bytes);
+    uint32_t offset = 0;
+    CMPAHeader header;
+    EXPECT_FALSE(header.FindHeader(file.Stream(), offset, false, false, nullptr)) << bytes.size();
+    offset = static_cast<uint32_t>(bytes.size() - 3);
+    EXPECT_FALSE(header.FindHeader(file.Stream(), offset, true, false, nullptr)) << bytes.size();
+  }
+}
+
 TEST(MpaHeader, ScanSkipsSyncWithBitrateNibble15AndIncompatibleHeadersButNotOtherBitrates) {
   // Against a joint-stereo MPEG 1 44100 Hz reference: a single channel, 48000
   // Hz and MPEG 2 are incompatible; another bitrate with padding is not.

@@ -1,6 +1,7 @@
 // libbrelix.so as a program loads it (the eight exports and their
 // lifecycle), and brelix-info run as a user runs it, over a file and a URL.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -104,7 +105,7 @@ TEST(Exports, LoadingAndUnloadingPerTrackLeaksNothing) {
 struct ToolRun {
   ToolRun(const testsupport::TempDir& dir, const std::string& arguments) {
     const int raw =
-        std::system((BRELIX_INFO " " + arguments + " >" + dir.Path("out") + " 2>" + dir.Path("err")).c_str());
+        std::system(("timeout 60 " BRELIX_INFO " " + arguments + " >" + dir.Path("out") + " 2>" + dir.Path("err")).c_str());
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     platform::ReadWholeFile(dir.Path("out"), &out);
     platform::ReadWholeFile(dir.Path("err"), &err);
@@ -136,14 +137,24 @@ TEST(BrelixInfo, JsonFiguresOverAFileAndAUrl) {
                          server.Url("/track.mp3") + "\"," + figures);
 }
 
+// Among them a FIFO nobody writes to (opening it must not wait for a
+// writer), a device, and files too short for the frame their first bytes
+// announce: a header cut off by the end, a whole header and no frame.
 TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   testsupport::TempDir dir;
   const std::string text = dir.Write("notes.txt", "no audio here");
   const std::string good = dir.Write("good.mp3", Frames(Header("FFFB9064"), 417, 3));
-  const ToolRun run(dir, good + " " + text + " " + dir.Path("missing.mp3"));
+  const std::string cut = dir.Write("cut.mp3", Header("FFFB9064").substr(0, 3));
+  const std::string bare = dir.Write("bare.mp3", Header("FFFB9064"));
+  const std::string fifo = dir.Path("fifo.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const ToolRun run(dir, good + " " + text + " " + dir.Path("missing.mp3") + " " + cut + " " + bare + " " + fifo +
+                             " /dev/null");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " + dir.Path("missing.mp3") +
-                         ": cannot open: No such file or directory\n");
+                         ": cannot open: No such file or directory\nbrelix-info: " + cut + ": no MPEG audio frame found\nbrelix-info: " + bare +
+                         ": no MPEG audio frame found\nbrelix-info: " + fifo +
+                         ": a FIFO, not a regular file\nbrelix-info: /dev/null: a device, not a regular file\n");
   EXPECT_NE(run.out.find("bytes per second  16000"), std::string::npos) << run.out;
   EXPECT_EQ(ToolRun(dir, "").status, 2);
 }

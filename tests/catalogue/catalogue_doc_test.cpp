@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -70,6 +71,16 @@ TEST_F(CatalogueDocTest, LookupsIgnoreCaseAndMissesOrUnloadedDocumentsLeaveTheOu
   EXPECT_EQ(maker + "|" + desc, "Mk|");
   EXPECT_FALSE(document_.GetTrackAt("中文舞曲", -1, &title, &maker, &desc));
   EXPECT_EQ(title, "kept");
+  // Out of order and across categories, as a list that is scrolled back or a
+  // tab switched in between would ask.
+  const std::tuple<std::string, int, std::string> asked[] = {
+      {"中文舞曲", 3, "http://h/d.mp3"}, {"中文舞曲", 1, "http://h/b.mp3"}, {"HOUSE", 0, "http://h/e.mp3"},
+      {"中文舞曲", 2, "http://h/c.mp3"}, {"中文舞曲", 4, ""},               {"中文舞曲", 0, "http://h/a.mp3"}};
+  for (const auto& [category, index, src] : asked) {
+    std::string found;
+    EXPECT_EQ(document_.GetTrackAt(category, index, &title, &found, &desc), !src.empty()) << category << index;
+    EXPECT_EQ(found, src) << category << index;
+  }
 }
 
 TEST_F(CatalogueDocTest, CategoryWithoutNameEndsTheWalk) {
@@ -91,7 +102,11 @@ TEST_F(CatalogueDocTest, VersionAndEndCountOnlyAfterTheCatalogueAndTheVersionIsR
       {"<djs/><version>abc</version><end/>", 0, true, true},
       {"<djs/><version></version><end/>", 0, true, true},
       {"<djs/><VERSION>4</VERSION><end/>", 4, true, true},
-      {"<djs/><version>99999999999</version><end/>", INT_MAX, true, true},
+      {"<djs/><version>2147483647</version><end/>", INT_MAX, true, true},
+      {"<djs/><version>-2147483648</version><end/>", INT_MIN, true, true},
+      {"<djs/><version>2147483648</version><end/>", 0, true, false},  // beyond an int: refused, never clamped
+      {"<djs/><version>99999999999999999999</version><end/>", 0, true, false},
+      {"<djs/><version>-2147483649</version><end/>", 0, true, false},
       {"<djs/><version>2</version><version>5</version><end/>", 2, true, true},
       {"<djs/><end/><version>3</version>", 3, true, true},
       {"<djs/><version>3</version><END/>", 3, true, true},
@@ -126,18 +141,21 @@ TEST_F(CatalogueDocTest, LongNamesAndAddressesWorkWhole) {
 // no declaration names (bytes that are not UTF-8 are read as GB18030); with
 // a quoted '>' in the declaration (the parser reads it as part of the value;
 // so must the in-place edit, or it would count the decoy as an element); and
-// with bytes that are no text. Once the file is gone, the document is written
-// out whole in its own encoding, unless bytes that are no text would come
-// back changed.
+// with bytes that are no text, in GBK or in UTF-8 (a stray byte is no reason
+// to read a UTF-8 file as GBK). Once the file is gone, the document is
+// written out whole in its own encoding, unless bytes that are no text would
+// come back changed.
 TEST_F(CatalogueDocTest, SavesChangeOnlyTheTimesBytesOrWriteTheWholeDocumentInItsEncoding) {
   const std::tuple<const char*, std::string, bool> forms[] = {
       {"scrambled", kCatalogue, true},
       {"plain", kCatalogue, false},
       {"GBK", CatalogueIn("GBK"), true},
       {"GB18030", CatalogueIn("GB18030"), true},
-      {"undeclared GB18030", CatalogueIn("UTF-8"), true},
+      {"undeclared GB18030", CatalogueIn(""), true},
       {"quoted tag", Replaced(kCatalogue, R"(encoding="UTF-8")", R"(standalone="><l name='decoy'>")"), true},
-      {"no text", Replaced(CatalogueIn("GBK"), "kept by hand", "kept \xFF\x80 by hand"), true}};
+      {"no text", Replaced(CatalogueIn("GBK"), "kept by hand", "kept \xFF\x80 by hand"), true},
+      {"no UTF-8", Replaced(kCatalogue, "最新串烧", "最新\xFF串烧"), true},
+      {"no text, undeclared", Replaced(CatalogueIn(""), "kept by hand", "\xE4\xB8\xAD\xE6\x96\x87\xFF"), true}};
   for (const auto& [form, plain, scrambled] : forms) {
     SCOPED_TRACE(form);
     Load(plain, scrambled);
@@ -151,7 +169,7 @@ TEST_F(CatalogueDocTest, SavesChangeOnlyTheTimesBytesOrWriteTheWholeDocumentInIt
     EXPECT_EQ(scrambled ? Scrambled(stored) : stored, Replaced(timed, "c.mp3\"/>", "c.mp3\" time=\"10:00\"/>"));
 
     ASSERT_TRUE(platform::RemoveFile(path_));
-    const bool text = form != std::string("no text");
+    const bool text = !std::string(form).starts_with("no ");
     EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), text ? kSaved : kNotSaved);
     CCatalogueDoc reloaded;
     ASSERT_EQ(reloaded.LoadFile(path_, scrambled), text);
@@ -171,7 +189,11 @@ TEST_F(CatalogueDocTest, NoMatchingTrackOrAWriteFailingMidwayLeavesTheOldFileWho
   EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), kNotSaved);
   platform::SetReplaceWriteLimitForTesting(-1);
   EXPECT_EQ(ReadCatalogue(path_), kCatalogue);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Folder()), {}), 1) << "no temporary file left";
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Folder())) {
+    names.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"datams.dll", "datams.dll.lock"})) << "no temporary file left";
   EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), kSaved);
 }
 
@@ -208,6 +230,32 @@ TEST_F(CatalogueDocTest, CatalogueReplacedSinceLoadingGetsTheTimeInsteadOfBeingU
   EXPECT_EQ(document_.SetTrackTime("中文舞曲", "爱情买卖", 61), kNotSaved);
   EXPECT_EQ(ReadCatalogue(path_), withoutTheTrack);
   EXPECT_EQ(TimesOf(document_, "中文舞曲").at(0), "01:01");  // the running document keeps what it has
+}
+
+// Another program that replaces the catalogue without taking its lock, between
+// the save's reading of the file and its replacing it: the save edits what
+// is there now, or gives up after a few tries, never writing back the old.
+TEST_F(CatalogueDocTest, CatalogueReplacedWhileBeingSavedIsEditedAgainNeverReverted) {
+  Load(kCatalogue);
+  const std::string published = Replaced(kCatalogue, "<version>2", "<version>3");
+  int replacements = 1;
+  platform::SetBeforeStampCheckForTesting([&](const std::string& target) {
+    if (replacements-- > 0) {
+      ASSERT_TRUE(platform::ReplaceFileContents(target, Scrambled(published)));
+    }
+  });
+  EXPECT_EQ(document_.SetTrackTime("中文舞曲", "No Time Yet", 245), kSaved);
+  EXPECT_EQ(ReadCatalogue(path_), WithTimeOfB(published));
+
+  int version = 3;
+  std::string edition;
+  platform::SetBeforeStampCheckForTesting([&](const std::string& target) {
+    edition = Replaced(kCatalogue, "<version>2", "<version>" + std::to_string(++version));
+    ASSERT_TRUE(platform::ReplaceFileContents(target, Scrambled(edition)));
+  });
+  EXPECT_EQ(document_.SetTrackTime("中文舞曲", "爱情买卖", 61), kNotSaved) << "replaced at every try";
+  platform::SetBeforeStampCheckForTesting(nullptr);
+  EXPECT_EQ(ReadCatalogue(path_), edition);
 }
 
 TEST_F(CatalogueDocTest, CatalogueThatDoesNotParseToItsEndIsNeverWrittenOutWhole) {

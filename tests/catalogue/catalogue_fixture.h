@@ -58,11 +58,13 @@ inline std::string Replaced(std::string text, const std::string& from, const std
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// kCatalogue declared and encoded in `encoding`, "GBK" or "GB18030" (or
-// "UTF-8": GB18030 bytes that the declaration does not name).
+// kCatalogue declared and encoded in `encoding`, "GBK" or "GB18030"; or,
+// for "", in GB18030 without a declaration.
 inline std::string CatalogueIn(const std::string& encoding) {
+  const std::string text = encoding.empty() ? Replaced(kCatalogue, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "")
+                                            : Replaced(kCatalogue, "UTF-8", encoding);
   std::string bytes;
-  EXPECT_TRUE(platform::Utf8ToGb18030(Replaced(kCatalogue, "UTF-8", encoding), &bytes));
+  EXPECT_TRUE(platform::Utf8ToGb18030(text, &bytes));
   return bytes;
 }
 

@@ -24,6 +24,15 @@ TEST(CodePoints, DecodeAndEncodeEveryLengthWithReplacementsForWhatIsNoCharacter)
   EXPECT_EQ(text, "a\xC3\xA9中\xF0\x9F\x8E\xB5\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+TEST(Utf8Validity, StrayBytesAreCountedAndShownAsReplacementCharacters) {
+  const std::string text = "中\xFF文 \xE4\xB8 \xC0\xAF";  // a stray byte, a cut sequence, an overlong form
+  const platform::Utf8Tally tally = platform::TallyUtf8(text);
+  EXPECT_EQ(tally.multiByte, 2u);
+  EXPECT_EQ(tally.stray, 5u);
+  EXPECT_EQ(platform::RepairUtf8(text), "中\uFFFD文 \uFFFD\uFFFD \uFFFD\uFFFD");
+  EXPECT_EQ(platform::RepairUtf8("中文"), "中文");
+}
+
 TEST(Gb18030, ConvertsBothWaysByteForByteAndReportsWhatIsNotGb) {
   std::string gb, utf8;
   ASSERT_TRUE(platform::Utf8ToGb18030("中文 DJ \xF0\x9F\x8E\xB5", &gb));

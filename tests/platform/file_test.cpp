@@ -1,10 +1,16 @@
 #include "platform/file.h"
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -44,6 +50,17 @@ TEST(FileTest, ReadOnlyFileOpensAndReadsPastTheEndGiveWhatThereIs) {
   EXPECT_FALSE(File::Open(dir.Folder(), {}));
 }
 
+// Opening a FIFO that nobody writes to would wait forever; a device is no file.
+TEST(FileTest, OnlyRegularFilesOpenAndAFifoWithoutWriterDoesNotBlock) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  for (const std::string& path : {dir.Path("fifo"), std::string("/dev/null")}) {
+    EXPECT_FALSE(File::Open(path, {})) << path;
+    std::string contents;
+    EXPECT_FALSE(platform::ReadWholeFile(path, &contents)) << path;
+  }
+}
+
 TEST(FileTest, CreateAlwaysTruncatesAndDeleteOnCloseLeavesNothingBehind) {
   TempDir dir;
   std::string path = dir.Write("tmp.mp3", "previous contents");
@@ -70,6 +87,86 @@ TEST(FileTest, ReplaceSwapsInTheNewContentsAndKeepsTheMode) {
   struct stat info;
   ASSERT_EQ(stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(FileTest, ReplaceIfUnchangedWritesOnlyOverTheFileThatWasRead) {
+  TempDir dir;
+  const std::string target = dir.Write("datams.dll", "edition 1");
+  std::string contents;
+  platform::FileStamp read;
+  ASSERT_TRUE(platform::ReadWholeFile(target, &contents, &read));
+  EXPECT_EQ(platform::StampOf(target), read);
+  const platform::FileStamp absent;
+
+  // Put in its place, rewritten where it is (same size, same inode), removed.
+  dir.Write("other", "edition 2");
+  ASSERT_EQ(std::rename(dir.Path("other").c_str(), target.c_str()), 0);
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "edition 1 edited", read), platform::ReplaceResult::kChanged);
+  ASSERT_TRUE(platform::ReadWholeFile(target, &contents, &read));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the file system's clock step
+  dir.Write("datams.dll", "edition 3");
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "edition 2 edited", read), platform::ReplaceResult::kChanged);
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "edition 3 edited", absent), platform::ReplaceResult::kChanged);
+  ASSERT_TRUE(platform::ReadWholeFile(target, &contents, &read));
+  EXPECT_EQ(contents, "edition 3");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Folder()), {}), 1) << "no temporary file left";
+
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "edition 3 edited", read), platform::ReplaceResult::kReplaced);
+  ASSERT_TRUE(platform::ReadWholeFile(target, &contents));
+  EXPECT_EQ(contents, "edition 3 edited");
+  ASSERT_TRUE(platform::RemoveFile(target));
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "written anew", read), platform::ReplaceResult::kChanged);
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(target, "written anew", absent), platform::ReplaceResult::kReplaced);
+  EXPECT_EQ(platform::ReplaceFileIfUnchanged(dir.Path("no/folder"), "x", absent), platform::ReplaceResult::kFailed);
+}
+
+// Another process holds the lock: a waiter gets it once the holder lets go,
+// or gives up at its time-out. Two threads of one process exclude each other
+// the same way.
+TEST(FileLockTest, ExcludesOtherProcessesAndThreadsUntilReleasedOrTimedOut) {
+  using namespace std::chrono_literals;
+  TempDir dir;
+  const std::string lockPath = dir.Path("datams.dll.lock"), held = dir.Path("held");
+  int release[2];
+  ASSERT_EQ(pipe(release), 0);
+  const pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    auto lock = platform::FileLock::Acquire(lockPath, 1s);
+    if (!lock || !platform::ReplaceFileContents(held, "")) _exit(1);
+    char byte;
+    _exit(read(release[0], &byte, 1) == 1 ? 0 : 2);
+  }
+  while (!platform::PathExists(held)) std::this_thread::sleep_for(1ms);
+  platform::FileLock::Failure failure = platform::FileLock::Failure::kCannotOpen;
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(platform::FileLock::Acquire(lockPath, 200ms, &failure));
+  EXPECT_EQ(failure, platform::FileLock::Failure::kBusy);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 200ms);
+
+  std::thread letGo([&] {
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(write(release[1], "x", 1), 1);
+  });
+  auto lock = platform::FileLock::Acquire(lockPath, 10s);
+  letGo.join();
+  int status = 0;
+  ASSERT_EQ(waitpid(holder, &status, 0), holder);
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+  ASSERT_TRUE(lock);
+
+  std::atomic<bool> taken{false};
+  std::thread other([&] { taken = platform::FileLock::Acquire(lockPath, 5s) != nullptr; });
+  std::this_thread::sleep_for(100ms);
+  EXPECT_FALSE(taken) << "taken by a second thread while held";
+  lock.reset();
+  other.join();
+  EXPECT_TRUE(taken);
+
+  EXPECT_FALSE(platform::FileLock::Acquire(dir.Path("no/folder/datams.dll.lock"), 1s, &failure));
+  EXPECT_EQ(failure, platform::FileLock::Failure::kCannotOpen);
+  close(release[0]);
+  close(release[1]);
 }
 
 // The download thread appends to the cache file while the decode thread

@@ -3,10 +3,14 @@
 // Prints what Brelix finds in each MPEG audio file or URL: the six figures
 // the library exports, the tags, the first frame and the VBR header. A
 // location beginning with "http" or "www" (any case) is a URL, as the player
-// decides. Exit status 1 when any location cannot be inspected.
+// decides. Exit status 1 when any location cannot be inspected: it cannot be
+// opened, is not a regular file (a FIFO, a device), or holds no whole MPEG
+// audio frame.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -178,11 +182,6 @@ constexpr char kUsageText[] =
     "\n"
     "  Exit status: 0 all inspected, 1 a location could not be inspected, 2 bad arguments.\n";
 
-int Usage() {
-  std::fputs(kUsageText, stderr);
-  return 2;
-}
-
 // Brelix gives up on a server after this long; one that held it so long did not answer in time.
 constexpr uint64_t kInspectionGivenUpMs = 8000;
 // The one request that asks a server why it could not be inspected ends by then.
@@ -215,6 +214,43 @@ std::string WhyNotOpened(const char* location, uint64_t startMs) {
   return "cannot open: the server answers HTTP status " + status;
 }
 
+// What a local path names when that is not a regular file ("a FIFO"); null
+// for a regular file or a path that cannot be looked at.
+const char* NotARegularFile(const char* path) {
+  std::error_code error;
+  switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::directory: return "a folder";
+    case std::filesystem::file_type::fifo: return "a FIFO";
+    case std::filesystem::file_type::socket: return "a socket";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block: return "a device";
+    default: return nullptr;
+  }
+}
+
+// Inspects `location` into `*info`. Why it cannot be inspected, or "" when it can.
+std::string Inspect(const char* location, std::unique_ptr<CMPAFileInfo>* info) {
+  const bool local = !IsUrl(location);
+  if (const char* kind = local ? NotARegularFile(location) : nullptr) return std::string(kind) + ", not a regular file";
+  CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
+  const uint64_t startMs = platform::MonotonicMs();
+  *info = CMPAFileInfo::Create(location, local, &failure);
+  if (!*info) {
+    return failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location, startMs) : "no MPEG audio frame found";
+  }
+  // A header whose frame the stream is too short to hold starts no frame.
+  const CMPAFrame& frame = (*info)->GetFirstFrame();
+  if (uint64_t{frame.GetOffset()} + frame.GetLength() > (*info)->GetStream().GetSize()) {
+    return "no MPEG audio frame found";
+  }
+  return "";
+}
+
+int Usage() {
+  std::fputs(kUsageText, stderr);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -240,16 +276,13 @@ int main(int argc, char** argv) {
 
   int status = 0;
   for (const char* location : locations) {
-    CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
-    const uint64_t startMs = platform::MonotonicMs();
-    const auto info = CMPAFileInfo::Create(location, !IsUrl(location), &failure);
-    if (!info) {
-      const std::string reason = failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location, startMs)
-                                                                                : "no MPEG audio frame found";
-      std::fprintf(stderr, "brelix-info: %s: %s\n", location, reason.c_str());
+    std::unique_ptr<CMPAFileInfo> info;
+    const std::string problem = Inspect(location, &info);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "brelix-info: %s: %s\n", location, problem.c_str());
       if (json) {
         std::printf("{\"location\":%s,\"ok\":false,\"error\":%s}\n", JsonString(location).c_str(),
-                    JsonString(reason).c_str());
+                    JsonString(problem).c_str());
       }
       status = 1;
       continue;

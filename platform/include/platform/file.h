@@ -5,8 +5,10 @@
 // and a reader at another never disturb each other.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,9 +29,25 @@ struct FileOpenOptions {
   bool deleteOnClose = false;
 };
 
+// What tells one version of a file on disk from another: a file put in its
+// place, or rewritten where it is, gets a different stamp. The default stamp
+// stands for "no file there".
+struct FileStamp {
+  bool exists = false;
+  uint64_t volume = 0;
+  uint64_t id = 0;
+  int64_t size = 0;
+  int64_t modifiedNs = 0;
+  int64_t changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 class File {
  public:
-  // Null when the file cannot be opened or created.
+  // Null when the file cannot be opened or created, or is a folder. An
+  // existing file is opened only when it is a regular file: a FIFO or a
+  // device is refused, a FIFO without waiting for its other end. (Created
+  // anew, a path may lead to a device, as to /dev/full to try a full disk.)
   static std::unique_ptr<File> Open(const std::string& path, const FileOpenOptions& options);
   ~File();
   File(const File&) = delete;
@@ -43,6 +61,9 @@ class File {
   bool WriteAt(uint64_t offset, const void* buffer, size_t count, size_t* written = nullptr);
   // Size in bytes, or -1 when it cannot be read.
   int64_t Size();
+  // The stamp of the file this handle has open; the default stamp when it
+  // cannot be read.
+  FileStamp Stamp();
 
  private:
   explicit File(int fd);
@@ -54,20 +75,66 @@ bool DirectoryExists(const std::string& path);
 // Creates one folder (its parent must exist). True when it exists afterwards.
 bool CreateDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
-// Reads a whole file into `*contents`. False when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* contents);
+
+// The stamp of the file at `path` now; the default stamp when there is none.
+FileStamp StampOf(const std::string& path);
+
+// Reads a whole file into `*contents` and, when `stamp` is given, the stamp
+// of the file read. False when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* contents, FileStamp* stamp = nullptr);
 
 // Replaces `target` with `contents` so that `target` is at every moment either
 // the old whole file or the new whole file: the bytes go to a temporary file
 // in the same folder, are flushed to disk, and the temporary is renamed over
 // `target`. On any failure `target` is untouched and the temporary removed.
 bool ReplaceFileContents(const std::string& target, const std::string& contents);
-// The same, with the new contents taken from the file `source` (left in place).
-bool ReplaceFileFrom(const std::string& target, const std::string& source);
+
+enum class ReplaceResult {
+  kReplaced,  // `target` holds the new contents
+  kChanged,   // `target` is no longer the file `expected` stamps: left as it is
+  kFailed,    // nothing could be written; `target` is as it was
+};
+// ReplaceFileContents, but only while `target` is still the file `expected`
+// stamps (the default stamp: while there is no file): a read-edit-replace
+// that must not write over what someone else put there meanwhile. The check
+// comes after the new contents are on disk, right before they take the place
+// of `target`.
+ReplaceResult ReplaceFileIfUnchanged(const std::string& target, const std::string& contents,
+                                     const FileStamp& expected);
+
+// An advisory lock on the file `path`, held until the object is destroyed.
+// Two locks on one path exclude each other whether two processes or two
+// threads of one process take them. The lock file is created when missing
+// and left in place (removing it would let a waiter lock a file that is no
+// longer the one others lock). It guards nothing by itself: every party that
+// writes the data it stands for must take it.
+class FileLock {
+ public:
+  enum class Failure {
+    kBusy,        // someone else held it for the whole time-out
+    kCannotOpen,  // the lock file cannot be opened or created
+  };
+
+  // Waits up to `timeout` for the lock. Null, with the reason in `*failure`
+  // (may be null), when it cannot be had.
+  static std::unique_ptr<FileLock> Acquire(const std::string& path, std::chrono::milliseconds timeout,
+                                           Failure* failure = nullptr);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  explicit FileLock(intptr_t handle);
+  intptr_t handle_;
+};
 
 // Failure injection for tests: when set, every write made by
-// ReplaceFileContents / ReplaceFileFrom stops after `bytes` bytes and fails
+// ReplaceFileContents / ReplaceFileIfUnchanged stops after `bytes` bytes and fails
 // as a full disk would. Negative (the default) turns it off.
 void SetReplaceWriteLimitForTesting(int64_t bytes);
+// Failure injection for tests: when set, ReplaceFileIfUnchanged calls `hook`
+// with the target once the new contents are on disk, right before it checks
+// the stamp: the moment another program's write would be caught.
+void SetBeforeStampCheckForTesting(std::function<void(const std::string& target)> hook);
 
 }  // namespace platform

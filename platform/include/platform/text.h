@@ -19,6 +19,17 @@ std::u32string Utf8ToCodePoints(std::string_view text);
 // appended as U+FFFD.
 void AppendUtf8(std::string* text, char32_t codePoint);
 
+// How much of `text` reads as UTF-8: its well-formed multi-byte characters,
+// and its stray bytes (those that begin no well-formed sequence).
+struct Utf8Tally {
+  size_t multiByte = 0;
+  size_t stray = 0;
+};
+Utf8Tally TallyUtf8(std::string_view text);
+
+// `text` with every stray byte replaced by U+FFFD, so that it is valid UTF-8.
+std::string RepairUtf8(std::string_view text);
+
 // Converts GB18030 (and so GBK and GB2312) to UTF-8. A byte sequence that is
 // not GB18030 becomes U+FFFD, so `*utf8` is always usable; the result is true
 // only when every byte converted exactly (then Utf8ToGb18030 gives the input
