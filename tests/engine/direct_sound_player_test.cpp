@@ -10,14 +10,11 @@
 namespace enginetest {
 namespace {
 
-// A player whose events are logged as they come, one test at a time.
-class DirectSoundPlayerTest : public ::testing::Test, public engine::PlayerEventSink {
- protected:
-  DirectSoundPlayerTest() { player.SetEventSink(this); }
-  ~DirectSoundPlayerTest() override { player.Close(); }
-
+// The events a player raises, as they come.
+class EventLog : public engine::PlayerEventSink {
+ public:
   // Waits until `count` events of kind `event` came; their values.
-  std::vector<uint32_t> WaitFor(int event, size_t count, int timeoutMs = 20000) {
+  std::vector<uint32_t> WaitFor(int event, size_t count, int timeoutMs) {
     std::unique_lock lock(mutex_);
     std::vector<uint32_t> values;
     changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
@@ -30,9 +27,6 @@ class DirectSoundPlayerTest : public ::testing::Test, public engine::PlayerEvent
     return values;
   }
 
-  engine::CDirectSoundPlayer player;
-
- private:
   void OnPlayerEvent(int event, uint32_t value) override {
     {
       std::lock_guard lock(mutex_);
@@ -41,9 +35,27 @@ class DirectSoundPlayerTest : public ::testing::Test, public engine::PlayerEvent
     changed_.notify_all();
   }
 
+ private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::pair<int, uint32_t>> events_;
+};
+
+// A player whose events are logged, one test at a time. The log outlives the
+// player, whose notification thread raises events until it is destroyed.
+class DirectSoundPlayerTest : public ::testing::Test {
+ protected:
+  DirectSoundPlayerTest() { player.SetEventSink(&log_); }
+
+  std::vector<uint32_t> WaitFor(int event, size_t count, int timeoutMs = 20000) {
+    return log_.WaitFor(event, count, timeoutMs);
+  }
+
+ private:
+  EventLog log_;
+
+ protected:
+  engine::CDirectSoundPlayer player;
 };
 
 TEST_F(DirectSoundPlayerTest, PositionEventsContinueFromASetPositionInEighthsOfASecond) {
