@@ -32,8 +32,11 @@ bool CLAMETag::Parse(CMPAFileStream& stream) {
   if (!read) return true;
   uint8_t block[kBlockLength];
   std::memcpy(block, read, kBlockLength);
-  version_ = DecimalToFloat(reinterpret_cast<const char*>(block + 4), 4);
-  if (version_ < 3.9f) {
+  // From 3.100 on the minor number has three digits and the ninth character
+  // is its last: those versions are later than 3.99, not 3.1.
+  const bool threeDigitMinor = block[8] >= '0' && block[8] <= '9';
+  version_ = DecimalToFloat(reinterpret_cast<const char*>(block + 4), threeDigitMinor ? 5 : 4);
+  if (version_ < 3.9f && !threeDigitMinor) {
     shortTag_ = true;
     std::memcpy(encoder_, block, kBlockLength);
     return true;

@@ -19,7 +19,8 @@ class CLAMETag : public CTag {
   uint8_t GetMethod() const { return method_; }
   // "LAME" with the version characters, NUL-padded.
   std::string GetEncoder() const;
-  // True for an encoder version below 3.9: only the encoder string was read.
+  // True for an encoder version below 3.9 (3.100 and later are not): only
+  // the encoder string was read.
   bool IsShortTag() const { return shortTag_; }
   bool IsVBR() const { return method_ >= 3 && method_ <= 6; }
   bool IsABR() const { return method_ == 2 || method_ == 9; }

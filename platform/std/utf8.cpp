@@ -64,6 +64,36 @@ size_t CopyUtf8(char* buffer, size_t size, std::string_view text) {
   return kept.size();
 }
 
+std::u32string Utf8ToCodePoints(std::string_view text) {
+  static constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  std::u32string codePoints;
+  while (!text.empty()) {
+    const size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      codePoints += U'\uFFFD';
+      text.remove_prefix(1);
+      continue;
+    }
+    char32_t codePoint = static_cast<unsigned char>(text[0]) & kLeadBits[length];
+    for (size_t i = 1; i < length; ++i) codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    codePoints += codePoint;
+    text.remove_prefix(length);
+  }
+  return codePoints;
+}
+
+void AppendUtf8(std::string* text, char32_t codePoint) {
+  if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) codePoint = 0xFFFD;
+  if (codePoint < 0x80) {
+    *text += static_cast<char>(codePoint);
+    return;
+  }
+  const int continuation = codePoint < 0x800 ? 1 : codePoint < 0x10000 ? 2 : 3;
+  static constexpr unsigned char kLeadMarks[] = {0, 0xC0, 0xE0, 0xF0};
+  *text += static_cast<char>(kLeadMarks[continuation] | (codePoint >> (6 * continuation)));
+  for (int i = continuation - 1; i >= 0; --i) *text += static_cast<char>(0x80 | ((codePoint >> (6 * i)) & 0x3F));
+}
+
 Utf8Tally TallyUtf8(std::string_view text) {
   Utf8Tally tally;
   while (!text.empty()) {

@@ -21,24 +21,6 @@ constexpr uint32_t kFirstSupplementarySequence = 189000;
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 
-void AppendUtf8(uint32_t codePoint, std::string* out) {
-  if (codePoint < 0x80) {
-    *out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    *out += static_cast<char>(0xC0 | (codePoint >> 6));
-    *out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    *out += static_cast<char>(0xE0 | (codePoint >> 12));
-    *out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (codePoint >> 18));
-    *out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
-
 // The code point of a valid UTF-8 sequence of `length` bytes.
 uint32_t DecodeUtf8(const unsigned char* bytes, size_t length) {
   static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
@@ -129,10 +111,10 @@ bool Gb18030ToUtf8(std::string_view gb, std::string* utf8) {
     const uint32_t codePoint = DecodeGb18030(gb, &length);
     if (length == 0) {
       exact = false;
-      AppendUtf8(kReplacementCharacter, utf8);
+      AppendUtf8(utf8, kReplacementCharacter);
       length = 1;
     } else {
-      AppendUtf8(codePoint, utf8);
+      AppendUtf8(utf8, codePoint);
     }
     gb.remove_prefix(length);
   }

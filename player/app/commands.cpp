@@ -1,4 +1,6 @@
 // What the user does in the main window, and the tray menu's two commands.
+#include <cstdio>
+
 #include "app/music_box.h"
 #include "platform/shell.h"
 #include "windows/about_dlg.h"
@@ -16,14 +18,21 @@ void CMusicBox::Notify(TNotifyUI& msg) {
     OnClick(msg);
   } else if (msg.sType == "itemactivate") {
     StartRowTrack(msg.pSender);
+    RememberSettings();
   } else if (msg.sType == "valuechanging" || msg.sType == "valuechanged") {
     // The volume follows the slider whether it is dragged or clicked.
     if (msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) ApplyVolume();
+    if (msg.sType == "valuechanged" && msg.pSender != nullptr && msg.pSender == m_pVolumeSlider) RememberSettings();
     if (msg.sType == "valuechanged" && msg.pSender != nullptr && msg.pSender == m_pProgressSlider) Seek();
   } else if (msg.sType == "selectchanged") {
     auto* tab = dynamic_cast<COptionUI*>(msg.pSender);
-    if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) OnCategorySelected(tab);
+    if (tab != nullptr && CompareNoCase(tab->GetGroup(), "DjSorts") == 0) {
+      OnCategorySelected(tab);
+      ApplyFilter();
+      RememberSettings();
+    }
   }
+  PublishMediaState(false);
 }
 
 void CMusicBox::OnClick(TNotifyUI& msg) {
@@ -41,17 +50,20 @@ void CMusicBox::OnClick(TNotifyUI& msg) {
   } else if (NameIsNoCase(name, "minbtn")) {
     HideToTray();
   } else if (NameIs(name, "prev")) {
-    StepRow(-1);
+    m_controller.Previous();
   } else if (NameIs(name, "next")) {
-    StepRow(1);
+    m_controller.Next();
   } else if (NameIs(name, "play")) {
     Play();
   } else if (NameIs(name, "pause")) {
     Pause();
   } else if (NameIsNoCase(name, "playall")) {
-    if (m_pMusics != nullptr && m_pMusics->GetCount() > 0) ActivateRow(0);
+    m_controller.PlayAll();
   } else if (NameIsNoCase(name, "website")) {
-    platform::OpenInBrowser(m_settings.vendorBaseUrl);
+    if (!platform::OpenInBrowser(m_settings.vendorBaseUrl)) {
+      std::fprintf(stderr, "tarvoni: cannot show the web site %s: no web browser opener (xdg-open) was found\n",
+                   m_settings.vendorBaseUrl.c_str());
+    }
   }
 }
 
@@ -61,49 +73,25 @@ void CMusicBox::OpenAbout() {
 }
 
 void CMusicBox::Play() {
-  if (m_engine == nullptr) return;
-  const bool waiting = m_engine->Paused() || m_engine->Buffering();
-  if (!m_engine->TrackUrl().empty() && !waiting) return;
-  if (waiting && m_engine->HasTrack()) {
-    m_engine->Resume();
-  } else {
-    const int selected = m_pMusics != nullptr ? m_pMusics->GetCurSel() : -1;
-    if (selected < 0) return;
-    if (CControlUI* row = m_pMusics->GetItemAt(selected)) m_pm.SendNotify(row, "itemactivate");
-  }
-  ShowPause();
+  if (m_controller.Play()) ShowPause();
 }
 
 void CMusicBox::Pause() {
-  if (m_engine == nullptr || m_engine->Paused() || !m_engine->HasTrack()) return;
-  m_engine->Pause();
-  ShowPlay();
-}
-
-// The buttons change only when a row is activated (which shows "play"):
-// with no row to step to, the track in hand sounds on and "pause" stays.
-void CMusicBox::StepRow(int step) {
-  const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
-  if (count < 1) return;
-  const int playing = FindPlayingRow();
-  if (playing < 0) return;
-  ActivateRow((playing + count + step) % count);
+  if (m_controller.Pause()) ShowPlay();
 }
 
 void CMusicBox::StartRowTrack(CControlUI* row) {
-  if (row == nullptr) return;
-  const CStdString url = row->GetUserData();
+  const int index = row != nullptr && m_pMusics != nullptr ? m_pMusics->GetItemIndex(row) : -1;
   // A row without an address has nothing to play; the track in hand goes on.
-  if (url.IsEmpty()) return;
-  if (!m_autoAdvancing) m_failuresInARow = 0;
+  if (!m_controller.CanStart(index)) return;
 
+  std::string title = m_controller.TrackTitle();
   if (CControlUI* songName = m_pm.FindSubControlByName(row, "songname")) {
-    const CStdString title = songName->GetText();
+    title = songName->GetText().str();
     CStdString text;
-    text.Format("正在播放-%s", title.GetData());
+    text.Format("正在播放-%s", title.c_str());
     ShowPlayingTitle(text);
-    m_currentTitle = title;
-    if (m_pTitle != nullptr) m_pTitle->SetText(title);
+    if (m_pTitle != nullptr) m_pTitle->SetText(title.c_str());
   }
   ShowPlay();
   if (m_pProgressSlider != nullptr && m_pMusicLength != nullptr) {
@@ -111,12 +99,7 @@ void CMusicBox::StartRowTrack(CControlUI* row) {
     m_pProgressSlider->SetMidValue(0);
     m_pMusicLength->SetText("正在定位舞曲...");
   }
-  if (m_engine == nullptr) return;
-  m_engine->RequestTrack(url.str());
-  // What auto-advance will play next: fetched while this track ends.
-  const int playing = FindPlayingRow();
-  const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
-  if (playing >= 0 && count > 0) m_engine->SetNextTrack(m_pMusics->GetItemAt((playing + 1) % count)->GetUserData().str());
+  m_controller.StartRow(index, title);
 }
 
 void CMusicBox::ApplyVolume() {
@@ -141,18 +124,18 @@ void CMusicBox::ShowPause() {
   m_pPause->SetVisible(true);
 }
 
+int CMusicBox::RowCount() const { return m_pMusics != nullptr ? m_pMusics->GetCount() : 0; }
+
+std::string CMusicBox::RowAddress(int row) const {
+  CControlUI* item = m_pMusics != nullptr ? m_pMusics->GetItemAt(row) : nullptr;
+  return item != nullptr ? item->GetUserData().str() : std::string();
+}
+
+int CMusicBox::SelectedRow() const { return m_pMusics != nullptr ? m_pMusics->GetCurSel() : -1; }
+
 void CMusicBox::ActivateRow(int index) {
-  CControlUI* row = m_pMusics->GetItemAt(index);
+  CControlUI* row = m_pMusics != nullptr ? m_pMusics->GetItemAt(index) : nullptr;
   if (row == nullptr) return;
   if (auto* item = dynamic_cast<IListItemUI*>(row)) item->Select();
   m_pm.SendNotify(row, "itemactivate");
-}
-
-int CMusicBox::FindPlayingRow() const {
-  if (m_pMusics == nullptr || m_engine == nullptr) return -1;
-  const std::string url = m_engine->TrackUrl();
-  for (int i = 0; i < m_pMusics->GetCount(); ++i) {
-    if (m_pMusics->GetItemAt(i)->GetUserData() == url.c_str()) return i;
-  }
-  return -1;
 }

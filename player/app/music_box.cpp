@@ -16,7 +16,8 @@ constexpr char kProgramName[] = "Tarvoni";
 
 MusicBoxSettings DefaultMusicBoxSettings() {
   MusicBoxSettings settings;
-  settings.programFolder = CPaintManagerUI::GetInstancePath().str();
+  settings.folders = FindPlayerFolders(CPaintManagerUI::GetInstancePath().str());
+  PrepareUserFolders(settings.folders);
   const char* vendor = std::getenv("TARVONI_VENDOR_BASE_URL");
   settings.vendorBaseUrl = vendor != nullptr && *vendor != '\0' ? vendor : TARVONI_VENDOR_BASE_URL;
   while (!settings.vendorBaseUrl.empty() && settings.vendorBaseUrl.back() == '/') settings.vendorBaseUrl.pop_back();
@@ -44,6 +45,13 @@ LRESULT CMusicBox::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case kEngineMessage:
       result = OnEngineMessage(wParam, lParam);
       break;
+    case kShowMessage:
+      ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+      SetForegroundWindow(m_hWnd);
+      break;
+    case kMediaCommandMessage:
+      OnMediaCommand(wParam, lParam);
+      break;
     default:
       handled = uihost::HandleFrameMessage(m_pm, m_hWnd, uMsg, wParam, lParam,
                                            uihost::CaptionControls::kButtonsAndSliders, &result);
@@ -65,11 +73,12 @@ void CMusicBox::Initialise() {
   FindControls();
   SetWindowText(m_hWnd, kProgramName);
   AddTrayIcon();
+  RestoreVolume();
 
-  m_cataloguePath = m_settings.programFolder + "datams.dll";
-  if (!m_catalogue.LoadFile(m_cataloguePath, true)) return;
+  if (!m_catalogue.LoadFile(m_settings.folders.cataloguePath, true)) return;
   auto* firstTab = uihost::FindControlOf<COptionUI>(m_pm, "DjSorts1");
   if (firstTab == nullptr) return;
+  firstTab = RememberedTab(firstTab);
   // Selecting the tab fills the list through its "selectchanged"; a skin
   // that has it selected already sends none.
   if (firstTab->IsSelected()) {
@@ -77,6 +86,7 @@ void CMusicBox::Initialise() {
   } else {
     firstTab->Selected(true);
   }
+  SelectRememberedRow();
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconBig))));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIcon(nullptr, MAKEINTRESOURCE(kIconSmall))));
@@ -115,16 +125,18 @@ void CMusicBox::AddTrayIcon() {
 
 void CMusicBox::StartWorkers() {
   engine::EngineSettings settings;
-  settings.programFolder = m_settings.programFolder;
-  settings.cacheFolder = m_settings.programFolder + "cache";
+  settings.programFolder = m_settings.folders.libraryFolder;
+  // The engine names its cache file below the folder itself.
+  settings.cacheFolder = m_settings.folders.cacheFolder.substr(0, m_settings.folders.cacheFolder.size() - 1);
   m_engine = engine::Engine::Start(*this, settings);
+  m_controller.SetEngine(m_engine.get());
   ApplyVolume();
 
   m_updateSource = std::make_shared<CatalogueUpdateSource>();
-  m_updateSource->programFolder = m_settings.programFolder;
+  m_updateSource->cacheFolder = m_settings.folders.cacheFolder;
   m_updateSource->updateUrl = m_settings.vendorBaseUrl + "/update/datams.dll";
   m_updateSource->localVersion = m_catalogue.GetVersion();
-  m_updateSource->cataloguePath = m_cataloguePath;
+  m_updateSource->cataloguePath = m_settings.folders.cataloguePath;
   platform::StartDetachedThread([source = m_updateSource] { CatalogueUpdateThread(source.get()); });
 }
 
@@ -160,7 +172,13 @@ LRESULT CMusicBox::OnTrayNotify(LPARAM mouseMessage) {
 
 LRESULT CMusicBox::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
   // Escape does nothing in the main window, and is kept from the controls.
-  if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) bHandled = true;
+  if (uMsg == WM_KEYDOWN) {
+    bHandled = (m_filtering && OnFilterKey(wParam)) || wParam == VK_ESCAPE || OnKey(wParam);
+    PublishMediaState(false);
+  } else if (uMsg == WM_CHAR) {
+    OnFilterCharacter(wParam);
+    bHandled = m_filtering;
+  }
   return 0;
 }
 

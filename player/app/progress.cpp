@@ -25,16 +25,15 @@ LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
   switch (report.type) {
     case engine::kMessageDuration:
       ShowStatus(TimesText(0, amount));
-      m_catalogue.SetTrackTime(m_currentCategory.str(), m_currentTitle.str(), amount);
+      m_controller.OnDuration(amount, m_currentCategory.str());
       break;
     case engine::kMessageDownloaded:
       ShowDownloaded(report.value);
       ShowBuffering(report);
       break;
     case engine::kMessageTrackEnd:
-      m_failuresInARow = 0;
       ShowPlay();
-      AutoAdvance();
+      m_controller.OnTrackEnded();
       ShowStatus(kTrackEndedText);
       break;
     case engine::kMessagePosition:
@@ -49,20 +48,18 @@ LRESULT CMusicBox::OnEngineMessage(WPARAM value, LPARAM type) {
       }
       break;
     case engine::kMessagePlaying:
-      m_failuresInARow = 0;
+      m_controller.OnSounding();
       ShowPause();
       break;
     case engine::kMessageFailed:
       ShowStatus(kTrackFailedText);
       ShowPlay();
-      ++m_failuresInARow;
-      // Once every row has failed in a row (no network, server gone) the
-      // player stops walking the dead addresses and waits for the user.
-      if (m_pMusics == nullptr || m_failuresInARow < m_pMusics->GetCount()) AutoAdvance();
+      m_controller.OnTrackFailed();
       break;
     default:
       break;
   }
+  PublishMediaState(false);
   return 0;
 }
 
@@ -101,16 +98,4 @@ void CMusicBox::ShowPosition(uint32_t seconds) {
 
 void CMusicBox::ShowStatus(LPCTSTR text) {
   if (m_pMusicLength != nullptr) m_pMusicLength->SetText(text);
-}
-
-void CMusicBox::AutoAdvance() {
-  const int count = m_pMusics != nullptr ? m_pMusics->GetCount() : 0;
-  if (count <= 0) return;
-  // When the track's row is not listed (another category is shown), the
-  // next row is the first.
-  int playing = FindPlayingRow();
-  if (playing < 0) playing = count - 1;
-  m_autoAdvancing = true;
-  ActivateRow((playing + 1) % count);
-  m_autoAdvancing = false;
 }

@@ -40,9 +40,9 @@ bool Download(const std::string& url, platform::File* target, std::string* body)
 }  // namespace
 
 CatalogueUpdateResult UpdateCatalogue(const CatalogueUpdateSource& source) {
-  std::string cacheFolder = source.programFolder + "cache";
+  const std::string& cacheFolder = source.cacheFolder;
   if (!platform::DirectoryExists(cacheFolder)) platform::CreateDirectory(cacheFolder);
-  std::string downloadPath = cacheFolder + platform::kPathSeparator + "data_cache.dll";
+  const std::string downloadPath = cacheFolder + "data_cache.dll";
 
   platform::FileOpenOptions create;
   create.access = platform::FileAccess::ReadWrite;

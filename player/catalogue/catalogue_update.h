@@ -8,15 +8,15 @@
 
 // What the update reads from the main window, fixed before it starts.
 struct CatalogueUpdateSource {
-  std::string programFolder;  // ends with a path separator
+  std::string cacheFolder;    // ends with a path separator; receives data_cache.dll
   std::string updateUrl;      // the vendor's web server base + "/update/datams.dll"
   int localVersion = 0;       // GetVersion of the catalogue loaded at start
-  std::string cataloguePath;  // program folder + "datams.dll"
+  std::string cataloguePath;  // the catalogue file the player loaded
 };
 
 enum class CatalogueUpdateResult {
   kReplaced,           // the catalogue file now holds the published catalogue
-  kNoDownloadTarget,   // "cache/data_cache.dll" could not be created
+  kNoDownloadTarget,   // "data_cache.dll" could not be created in the cache folder
   kDownloadFailed,     // no answer, a status other than 200, a broken transfer or a failed write
   kNotComplete,        // the download does not read whole as a catalogue with its "end" element
   kNotNewer,           // its version is not above the local one, or the one on disk now
@@ -24,9 +24,9 @@ enum class CatalogueUpdateResult {
   kReplaceFailed,      // the catalogue file could not be replaced; it is as it was
 };
 
-// One run: downloads the published catalogue into "cache/data_cache.dll" in
-// the program folder (created anew, left in place afterwards) and installs
-// the bytes that arrived (InstallCatalogue).
+// One run: downloads the published catalogue into "data_cache.dll" in the
+// cache folder (created anew, left in place afterwards) and installs the
+// bytes that arrived (InstallCatalogue).
 CatalogueUpdateResult UpdateCatalogue(const CatalogueUpdateSource& source);
 
 // Puts `published` (a catalogue file's bytes, scrambled) in place of the

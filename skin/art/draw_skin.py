@@ -3,7 +3,8 @@
 
 Every picture is built from anti-aliased shapes (signed distances) in plain
 Python, so the art can be redrawn anywhere:  python3 skin/art/draw_skin.py
-It writes skin/DefaultSkin/img/*.png and skin/icons/*.png.
+It writes skin/DefaultSkin/img/*.png, skin/icons/*.png and the desktop's
+menu icon at the usual sizes, skin/icons/hicolor/<size>.png.
 """
 import math
 import os
@@ -13,6 +14,8 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMG = os.path.join(HERE, "..", "DefaultSkin", "img")
 ICONS = os.path.join(HERE, "..", "icons")
+# The sizes desktops look for in the hicolor icon theme.
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 ACCENT = (0xFC, 0x95, 0x05)
 ACCENT_HOT = (0xFF, 0xA9, 0x2E)
@@ -251,6 +254,9 @@ def main():
     app_icon(32).save(out("logo.png"))
     app_icon(64).save(os.path.join(ICONS, "tarvoni_107.png"))
     app_icon(32).save(os.path.join(ICONS, "tarvoni_108.png"))
+    os.makedirs(os.path.join(ICONS, "hicolor"), exist_ok=True)
+    for size in HICOLOR_SIZES:
+        app_icon(size).save(os.path.join(ICONS, "hicolor", "%d.png" % size))
 
     for suffix, disc in (("", ACCENT), ("_hot", ACCENT_HOT), ("_pushed", ACCENT_PUSHED)):
         round_button(48, disc, play_glyph(48), WHITE).save(out("btn_play%s.png" % suffix))

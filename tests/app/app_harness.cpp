@@ -43,7 +43,7 @@ MainWindowTest::~MainWindowTest() {
 
 void MainWindowTest::Open(const std::vector<CategoryEntry>& categories) {
   if (!categories.empty()) folder_.WriteCatalogue(CatalogueXml(categories));
-  box_ = new CMusicBox(MusicBoxSettings{folder_.Path(), server_.Url("")});
+  box_ = new CMusicBox(MusicBoxSettings{PortableFolders(folder_.Path()), server_.Url("")});
   window_ = box_->Create(nullptr, "", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0, nullptr);
   // A window that could not be made has deleted its object.
   ASSERT_NE(window_, nullptr) << "the main window could not be created";

@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "app_harness.h"
+#include "catalogue/catalogue_doc.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/sync.h"
 #include "support/mp3_fixture.h"
 #include "uihost/skin_window.h"
@@ -89,6 +91,22 @@ class ChildProcess {
   bool started_ = false;
   int status_ = -1;
 };
+
+// The seconds of sound (10 ms blocks louder than silence) in 16-bit PCM at
+// 44,100 Hz, stereo, and their root mean square.
+std::pair<double, double> MeasureSound(const int16_t* samples, size_t count) {
+  constexpr size_t kBlock = 441 * 2;
+  size_t loudBlocks = 0;
+  double loudEnergy = 0;
+  for (size_t at = 0; at + kBlock <= count; at += kBlock) {
+    double energy = 0;
+    for (size_t i = at; i < at + kBlock; ++i) energy += static_cast<double>(samples[i]) * samples[i];
+    if (energy / kBlock < 100 * 100) continue;
+    ++loudBlocks;
+    loudEnergy += energy;
+  }
+  return {loudBlocks / 100.0, loudBlocks > 0 ? std::sqrt(loudEnergy / (loudBlocks * kBlock)) : 0};
+}
 
 // Where the controls of a skin layout lie in its window: the layout is built
 // here on the offscreen driver and laid out at its own size, as the program
@@ -160,6 +178,7 @@ class E2eTest : public ::testing::Test {
     std::string program;
     ASSERT_TRUE(platform::ReadWholeFile(TARVONI_PROGRAM, &program)) << TARVONI_PROGRAM;
     chmod(folder_.Write("tarvoni", program).c_str(), 0755);
+    mkdir(RuntimeFolder().c_str(), 0700);
     mkdir(folder_.Path("skin").c_str(), 0755);
     symlink(TARVONI_SKIN_FOLDER "DefaultSkin.dll", folder_.Path("skin/DefaultSkin.dll").c_str());
   }
@@ -168,9 +187,13 @@ class E2eTest : public ::testing::Test {
     if (x_ != nullptr) XCloseDisplay(x_);
   }
 
-  // `argv` run on this desktop with no SDL driver chosen, and the variables `extra` ("NAME=value").
+  // `argv` run on this desktop with no SDL driver chosen, the test's own home
+  // folder, and the variables `extra` ("NAME=value").
   std::vector<std::string> OnDesktop(const std::vector<std::string>& argv, std::vector<std::string> extra = {}) {
-    extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "DISPLAY=" + display_});
+    extra.insert(extra.begin(), {"env", "-u", "SDL_VIDEODRIVER", "-u", "SDL_AUDIODRIVER", "-u", "DBUS_SESSION_BUS_ADDRESS",
+                                 "-u", "XDG_DATA_HOME", "-u",
+                                 "XDG_CACHE_HOME", "-u", "XDG_CONFIG_HOME", "DISPLAY=" + display_,
+                                 "HOME=" + home_.Folder(), "XDG_RUNTIME_DIR=" + RuntimeFolder()});
     extra.insert(extra.end(), argv.begin(), argv.end());
     return extra;
   }
@@ -231,12 +254,16 @@ class E2eTest : public ::testing::Test {
     folder_.WriteCatalogue(CatalogueXml({category}));
     return Start();
   }
-  // Starts the program, its sound going to the file "sound.raw": its main window, once it shows.
-  std::string Start() {
+  // Starts the program (by default the copy in the program folder), its
+  // sound going to the file "sound.raw" of the home folder: its main window,
+  // once it shows. `asUser` runs it through setpriv or the like.
+  std::string Start(const std::string& program = "", const std::vector<std::string>& asUser = {}) {
+    std::vector<std::string> command = asUser;
+    command.push_back(program.empty() ? folder_.Path("tarvoni") : program);
     player_ = std::make_unique<ChildProcess>(
-        OnDesktop({folder_.Path("tarvoni")}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + folder_.Path("sound.raw"),
-                                              "TARVONI_VENDOR_BASE_URL=" + server_.Url("")}),
-        folder_.Path("tarvoni.log"));
+        OnDesktop(command, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + SoundPath(),
+                            "TARVONI_VENDOR_BASE_URL=" + server_.Url("")}),
+        logs_.Path("tarvoni.log"));
     // --all: xdotool's search otherwise takes windows that meet any one
     // condition, the tray icon (named as the program) among them.
     const std::string window = WaitForWindow(
@@ -247,7 +274,15 @@ class E2eTest : public ::testing::Test {
         << PlayerLog();
     return window;
   }
-  std::string PlayerLog() const { return Contents(folder_.Path("tarvoni.log")); }
+  std::string PlayerLog() const { return Contents(logs_.Path("tarvoni.log")); }
+  std::string SoundPath() const { return home_.Path("sound.raw"); }
+  // The user's runtime folder, where the running player holds its claim.
+  std::string RuntimeFolder() const { return home_.Path("run"); }
+  // The seconds of sound the player made so far.
+  double SecondsHeard() const {
+    const std::string sound = Contents(SoundPath());
+    return MeasureSound(reinterpret_cast<const int16_t*>(sound.data()), sound.size() / 2).first;
+  }
 
   // Right-clicks the tray icon until the menu shows: on a loaded machine a
   // click can land while the program is still settling the focus of the
@@ -279,6 +314,7 @@ class E2eTest : public ::testing::Test {
   }
 
   testsupport::TempDir logs_;
+  testsupport::TempDir home_;  // the user's home folder
   std::string display_;
   ::Display* x_ = nullptr;  // this test's own connection to the desktop
   std::unique_ptr<ChildProcess> xvfb_;
@@ -287,22 +323,6 @@ class E2eTest : public ::testing::Test {
   testsupport::TestHttpServer server_;
   std::unique_ptr<ChildProcess> player_;
 };
-
-// The seconds of sound (10 ms blocks louder than silence) in 16-bit PCM at
-// 44,100 Hz, stereo, and their root mean square.
-std::pair<double, double> MeasureSound(const int16_t* samples, size_t count) {
-  constexpr size_t kBlock = 441 * 2;
-  size_t loudBlocks = 0;
-  double loudEnergy = 0;
-  for (size_t at = 0; at + kBlock <= count; at += kBlock) {
-    double energy = 0;
-    for (size_t i = at; i < at + kBlock; ++i) energy += static_cast<double>(samples[i]) * samples[i];
-    if (energy / kBlock < 100 * 100) continue;
-    ++loudBlocks;
-    loudEnergy += energy;
-  }
-  return {loudBlocks / 100.0, loudBlocks > 0 ? std::sqrt(loudEnergy / (loudBlocks * kBlock)) : 0};
-}
 
 // The volume is set before any track plays, so the track that then starts
 // must take it from the slider.
@@ -321,7 +341,7 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStar
   EXPECT_TRUE(Requested("/second.mp3"));
   // The output keeps running on silence, which pushes what was played into the file.
   platform::SleepMs(1500);
-  const std::string sound = Contents(folder_.Path("sound.raw"));
+  const std::string sound = Contents(SoundPath());
   const auto [seconds, rms] = MeasureSound(reinterpret_cast<const int16_t*>(sound.data()), sound.size() / 2);
   EXPECT_NEAR(seconds, 3.0, 0.15);
   const double level = rms / MeasureSound(track.pcm.data(), track.pcm.size()).second;
@@ -382,6 +402,97 @@ TEST_F(E2eTest, NextStartShowsTheCatalogueTheVendorPublished) {
   ASSERT_FALSE(window.empty());
   DoubleClickRow(window, 0);
   EXPECT_TRUE(WaitFor([&] { return Requested("/new.mp3"); })) << PlayerLog();
+  // A writable program folder keeps everything beside the program.
+  EXPECT_TRUE(platform::PathExists(folder_.Path("cache/data_cache.dll")));
+  EXPECT_FALSE(platform::PathExists(home_.Path(".local"))) << "nothing in the user's folders";
+  EXPECT_FALSE(platform::PathExists(home_.Path(".cache")));
+}
+
+// The files of a program folder the player may not write to are read where
+// they are; what it writes goes to the user's folders. Root may write
+// anywhere, so as root the player runs as the user "nobody".
+TEST_F(E2eTest, ReadOnlyProgramFolderPlaysWithItsFilesInTheUsersFolders) {
+  const testsupport::Mp3Fixture track = testsupport::EncodeMp3({.seconds = 2});
+  server_.Serve("/first.mp3", track.bytes);
+  server_.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
+  CategoryEntry category{TabNames()[0],
+                         {{"first", server_.Url("/first.mp3"), ""}, {"second", server_.Url("/second.mp3"), ""}}};
+  folder_.WriteCatalogue(CatalogueXml({category}));
+  const std::string shipped = Contents(folder_.Path("datams.dll"));
+  std::vector<std::string> asUser;
+  if (geteuid() == 0) {
+    asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    ASSERT_EQ(chown(home_.Folder().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(RuntimeFolder().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(folder_.Path("").c_str(), 0755), 0);
+  } else {
+    ASSERT_EQ(chmod(folder_.Path("").c_str(), 0555), 0);
+  }
+  const std::string window = Start("", asUser);
+  ASSERT_FALSE(window.empty());
+  DoubleClickRow(window, 0);
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
+  platform::SleepMs(1500);
+  EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << PlayerLog();
+
+  EXPECT_TRUE(platform::PathExists(home_.Path(".cache/tarvoni/data_cache.dll"))) << PlayerLog();
+  CCatalogueDoc catalogue;
+  ASSERT_TRUE(catalogue.LoadFile(home_.Path(".local/share/tarvoni/datams.dll"), true)) << "seeded from the shipped one";
+  std::string title, src, time;
+  ASSERT_TRUE(catalogue.GetTrackAt(TabNames()[0], 0, &title, &src, &time));
+  EXPECT_EQ(time, "00:02") << "the duration learnt is written there";
+  EXPECT_EQ(Contents(folder_.Path("datams.dll")), shipped);
+  EXPECT_FALSE(platform::PathExists(folder_.Path("cache")));
+  server_.ReleaseStalls();
+  chmod(folder_.Path("").c_str(), 0700);
+}
+
+// `cmake --install` into a prefix of its own: bin/tarvoni finds the skin and
+// Brelix there, and keeps the user's catalogue when it is newer than the
+// shipped one.
+TEST_F(E2eTest, InstalledPlayerFindsItsSkinAndBrelixAndKeepsTheUsersNewerCatalogue) {
+  testsupport::TempDir prefix;
+  const std::string install = "'" CMAKE_COMMAND "' --install '" TARVONI_BUILD_DIR "' --prefix '" + prefix.Folder() +
+                              "' >'" + logs_.Path("install.log") + "' 2>&1";
+  ASSERT_EQ(std::system(install.c_str()), 0) << Contents(logs_.Path("install.log"));
+  for (const char* file : {"bin/brelix-info", "share/applications/tarvoni.desktop", "share/man/man1/tarvoni.1",
+                           "share/icons/hicolor/48x48/apps/tarvoni.png", "share/tarvoni/datams.dll"}) {
+    EXPECT_TRUE(platform::PathExists(prefix.Path(file))) << file;
+  }
+  const testsupport::Mp3Fixture track = testsupport::EncodeMp3({.seconds = 2});
+  server_.Serve("/first.mp3", track.bytes);
+  server_.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
+  const std::string users = Scramble(CatalogueXml(
+      {{TabNames()[0], {{"first", server_.Url("/first.mp3"), ""}, {"second", server_.Url("/second.mp3"), ""}}}}, 90));
+  ASSERT_TRUE(platform::CreateFolders(home_.Path(".local/share/tarvoni"), nullptr));
+  home_.Write(".local/share/tarvoni/datams.dll", users);
+
+  const std::string window = Start(prefix.Path("bin/tarvoni"));
+  ASSERT_FALSE(window.empty());
+  DoubleClickRow(window, 0);
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-second"}; }))
+      << PlayerLog();
+  platform::SleepMs(1500);
+  EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << PlayerLog();
+  server_.ReleaseStalls();
+}
+
+// A second start shows the window of the one running, hidden in the tray,
+// and ends without a window or a tray icon of its own.
+TEST_F(E2eTest, SecondStartShowsTheRunningPlayersWindowAndEndsWithZero) {
+  const std::string window = StartOnRows({"one"});
+  ASSERT_FALSE(window.empty());
+  ASSERT_FALSE(WaitForWindow({"search", "--name", "^Tarvoni$"}, {window}).empty()) << "no tray icon";
+  ClickControl(window, "MusicBox.xml", "minbtn");
+  ASSERT_TRUE(WaitFor([&] { return VisibleWindows().empty(); })) << PlayerLog();
+
+  ChildProcess second(OnDesktop({folder_.Path("tarvoni")}), logs_.Path("second.log"));
+  EXPECT_EQ(second.WaitExit(kWaitMs), 0) << Contents(logs_.Path("second.log"));
+  EXPECT_EQ(Contents(logs_.Path("second.log")), "tarvoni: already running; its window is shown\n");
+  EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
+  EXPECT_EQ(Xdotool({"search", "--name", "^Tarvoni$"}).size(), 2u) << "one window and one tray icon";
+  EXPECT_TRUE(player_->Running());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "bytes_file.h"
 #include "fixture_writers.h"
+#include "lame_tag.h"
 #include "mpa_file_info.h"
 #include "support/http_test_server.h"
 #include "support/mp3_fixture.h"
@@ -103,7 +104,14 @@ TEST(FileInfo, EncoderOutputIsMeasuredByItsXingCounts) {
     ASSERT_TRUE(vbr);
     EXPECT_EQ(vbr->GetIdentifier(), c.rateMode == kCbr ? "Info" : "Xing");
     EXPECT_EQ(vbr->GetFrames(), fixture.audioFrames);
-    EXPECT_TRUE(static_cast<const CXINGHeader*>(vbr)->GetLAMETag()) << "120 bytes after the Xing header";
+    // The encoder writes "LAME3.100": its whole block is read, and the figures above stay.
+    const CLAMETag* lame = static_cast<const CXINGHeader*>(vbr)->GetLAMETag();
+    ASSERT_TRUE(lame) << "120 bytes after the Xing header";
+    EXPECT_EQ(lame->GetEncoder(), "LAME3.100");
+    EXPECT_FALSE(lame->IsShortTag());
+    EXPECT_TRUE(c.rateMode == kCbr ? lame->IsCBR() : c.rateMode == kAbr ? lame->IsABR() : lame->IsVBR())
+        << lame->GetVBRInfo();
+    EXPECT_GT(lame->GetLowpass(), 0);
   }
 }
 

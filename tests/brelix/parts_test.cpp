@@ -220,9 +220,10 @@ TEST(VbrHeader, LameVersionDecidesHowMuchOfTheBlockIsRead) {
     Read read;
   };
   for (const Case& c : {Case{"3.97", ' ', 0x24, {"LAME3.97 ", false, 2, 4}},
-                        // "3.100" reads as 3.1: below 3.9 all 20 bytes are the string and
-                        // nothing after it is read.
-                        Case{"3.10", '0', 0x24, {"LAME3.100\x24\xC3", true, 0, 0}},
+                        // "3.100" is later than 3.99, not 3.1: the whole block is read.
+                        Case{"3.10", '0', 0x24, {"LAME3.100", false, 2, 4}},
+                        // 3.88 is below 3.9: all 20 bytes are the string, nothing after it is read.
+                        Case{"3.88", ' ', 0x24, {"LAME3.88 \x24\xC3", true, 0, 0}},
                         // 3.90 is not below 3.9; a ninth character '.' ends the string.
                         Case{"3.90", '.', 0x11, {"LAME3.90", false, 1, 1}}}) {
     const auto header = VbrOf(FrameWith(Xing({}) + Lame(c.version, c.ninth, c.revisionAndMethod)));

@@ -188,7 +188,7 @@ TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   const std::string bare = dir.Write("bare.mp3", Header("FFFB9064"));
   std::vector<std::string> locations = {good, text, dir.Path("missing.mp3"), cut, bare};
   std::string expected = "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " +
-                         dir.Path("missing.mp3") + ": cannot open\nbrelix-info: " + cut +
+                         dir.Path("missing.mp3") + ": cannot open: No such file or directory\nbrelix-info: " + cut +
                          ": no MPEG audio frame found\nbrelix-info: " + bare + ": no MPEG audio frame found\n";
 #ifndef _WIN32  // FIFOs and device files
   const std::string fifo = dir.Path("fifo.mp3");

@@ -47,7 +47,7 @@ class CatalogueUpdateTest : public ::testing::Test {
   testsupport::TempDir folder_;
   testsupport::TestHttpServer server_;
   std::string local_ = OneTrackCatalogue("2");
-  CatalogueUpdateSource source_{.programFolder = folder_.Folder() + "/",
+  CatalogueUpdateSource source_{.cacheFolder = folder_.Folder() + "/cache/",
                                 .updateUrl = server_.Url(kUpdatePath),
                                 .localVersion = 2,
                                 .cataloguePath = folder_.Write("datams.dll", Scrambled(local_))};

@@ -13,6 +13,17 @@ TEST(Utf8Validity, RejectsOverlongSurrogateOutOfRangeAndCutSequences) {
   }
 }
 
+TEST(CodePoints, DecodeAndEncodeEveryLengthWithReplacementsForWhatIsNoCharacter) {
+  EXPECT_EQ(platform::Utf8ToCodePoints("a\xC3\xA9中\xF0\x9F\x8E\xB5"), (std::u32string{U'a', 0xE9, 0x4E2D, 0x1F3B5}));
+  EXPECT_EQ(platform::Utf8ToCodePoints("x\xFFy\xE4\xB8"), (std::u32string{U'x', 0xFFFD, U'y', 0xFFFD, 0xFFFD}));
+  std::string text;
+  for (char32_t c : {char32_t{'a'}, char32_t{0xE9}, char32_t{0x4E2D}, char32_t{0x1F3B5}, char32_t{0xD800},
+                     char32_t{0x110000}}) {
+    platform::AppendUtf8(&text, c);
+  }
+  EXPECT_EQ(text, "a\xC3\xA9中\xF0\x9F\x8E\xB5\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 TEST(Utf8Validity, StrayBytesAreCountedAndShownAsReplacementCharacters) {
   const std::string text = "中\xFF文 \xE4\xB8 \xC0\xAF";  // a stray byte, a cut sequence, an overlong form
   const platform::Utf8Tally tally = platform::TallyUtf8(text);

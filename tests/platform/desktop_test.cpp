@@ -1,4 +1,5 @@
-// The program folder and handing addresses to the desktop.
+// The program folder, the user's folders, one running copy per user, and
+// handing addresses to the desktop.
 #include <stdlib.h>
 #include <sys/stat.h>
 #ifndef _WIN32
@@ -7,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "platform/file.h"
+#include "platform/instance.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "platform/sync.h"
@@ -38,6 +45,63 @@ bool OpenInBrowserWithPath(const std::string& url, const std::string& path) {
   setenv("PATH", saved.c_str(), 1);
   return opened;
 }
+
+#ifndef _WIN32  // XDG folders and Unix-socket single instance
+TEST(UserFoldersTest, FollowTheXdgVariablesOrTheHomeFolderAndCreateWholePaths) {
+  TempDir dir;
+  const char* names[] = {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "HOME"};
+  std::vector<std::pair<std::string, const char*>> saved;
+  for (const char* name : names) {
+    saved.emplace_back(getenv(name) ? getenv(name) : "", name);
+    unsetenv(name);
+  }
+  setenv("HOME", dir.Folder().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (dir.Folder() + "/config").c_str(), 1);
+  setenv("XDG_CACHE_HOME", "not/absolute", 1);
+  EXPECT_EQ(platform::UserFolderPath(platform::UserFolder::kData), dir.Path(".local/share/"));
+  EXPECT_EQ(platform::UserFolderPath(platform::UserFolder::kCache), dir.Path(".cache/"));
+  EXPECT_EQ(platform::UserFolderPath(platform::UserFolder::kConfig), dir.Path("config/"));
+  EXPECT_EQ(platform::UserFolderPath(platform::UserFolder::kRuntime), "") << "no default";
+  std::string error;
+  EXPECT_TRUE(platform::CreateFolders(dir.Path("a/b/c/"), &error)) << error;
+  EXPECT_TRUE(platform::DirectoryExists(dir.Path("a/b/c")));
+  EXPECT_TRUE(platform::CreateFolders(dir.Path("a/b"), &error)) << "an existing folder is fine";
+  for (const auto& [value, name] : saved) value.empty() ? unsetenv(name) : setenv(name, value.c_str(), 1);
+}
+
+// Claims "player" in `folder`, counting the requests to show itself in `shown`.
+std::unique_ptr<platform::SingleInstance> ClaimPlayer(const TempDir& folder, std::atomic<int>* shown,
+                                                      platform::SingleInstance::Outcome* outcome) {
+  std::string error;
+  return platform::SingleInstance::Claim(folder.Folder() + "/", "player", [shown] { ++*shown; }, outcome, &error);
+}
+
+TEST(SingleInstanceThreadsTest, ALaterClaimAsksTheHolderToShowItselfAndTheClaimEndsWithItsHolder) {
+  using Outcome = platform::SingleInstance::Outcome;
+  TempDir folder;
+  std::atomic<int> shown{0};
+  Outcome outcome;
+  // What a holder that died left behind: its lock file and its socket file.
+  folder.Write("player.lock", "");
+  folder.Write("player.socket", "");
+  auto first = ClaimPlayer(folder, &shown, &outcome);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(outcome, Outcome::kFirst);
+  for (int later = 1; later <= 2; ++later) {
+    EXPECT_EQ(ClaimPlayer(folder, &shown, &outcome), nullptr);
+    EXPECT_EQ(outcome, Outcome::kOtherAnswered);
+    EXPECT_EQ(shown.load(), later);
+  }
+  first.reset();
+  EXPECT_NE(ClaimPlayer(folder, &shown, &outcome), nullptr);
+  EXPECT_EQ(outcome, Outcome::kFirst);
+
+  std::string error;
+  EXPECT_EQ(platform::SingleInstance::Claim(folder.Path("missing/"), "player", [] {}, &outcome, &error), nullptr);
+  EXPECT_EQ(outcome, Outcome::kUnavailable);
+  EXPECT_EQ(error, folder.Path("missing/player.lock") + ": No such file or directory");
+}
+#endif
 
 TEST(OpenInBrowserTest, HandsTheAddressOverUntouchedByTheShellAndFailsWithoutAnOpener) {
   TempDir dir;

@@ -1,5 +1,11 @@
-// Mouse input turned into notifications, in a real (offscreen) window.
+// Mouse input turned into notifications, and keys and typed text into
+// messages, in a real (offscreen) window.
+#include <SDL.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "ui_test_window.h"
 
@@ -108,6 +114,50 @@ TEST_F(InputTest, RowsSelectOnClickAndActivateOnDoubleClick) {
   EXPECT_EQ(activate.sender, third) << "the row itself is the sender";
   EXPECT_EQ(activate.sender->GetUserData(), "2.mp3");
   EXPECT_EQ(window_.manager().FindSubControlByName(activate.sender, "songname")->GetText(), "track 2");
+}
+
+}  // namespace
+
+namespace {
+
+// The SDL window made last: the test's own.
+uint32_t LastWindowId() {
+  uint32_t last = 0;
+  for (uint32_t id = 1; id < 1000; ++id) {
+    if (SDL_GetWindowFromID(id) != nullptr) last = id;
+  }
+  return last;
+}
+
+TEST_F(InputTest, KeypadSignsMediaKeysAndTypedTextArriveAsWindowsKeysAndCharacters) {
+  std::vector<std::pair<UINT, WPARAM>> keys;
+  window_.onMessage = [&](UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_KEYDOWN || msg == WM_CHAR) keys.emplace_back(msg, wParam);
+  };
+  const uint32_t id = LastWindowId();
+  for (SDL_Keycode key : {SDLK_KP_PLUS, SDLK_MINUS, SDLK_EQUALS, SDLK_AUDIOPLAY, SDLK_AUDIONEXT, SDLK_AUDIOPREV}) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = id;
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+  }
+  SDL_Event text{};
+  text.type = SDL_TEXTINPUT;
+  text.text.windowID = id;
+  std::strcpy(text.text.text, "中a");
+  SDL_PushEvent(&text);
+  ASSERT_TRUE(PumpUntil([&] { return keys.size() >= 8; }));
+  EXPECT_EQ(keys, (std::vector<std::pair<UINT, WPARAM>>{
+                      {WM_KEYDOWN, VK_ADD}, {WM_KEYDOWN, VK_OEM_MINUS}, {WM_KEYDOWN, VK_OEM_PLUS},
+                      {WM_KEYDOWN, VK_MEDIA_PLAY_PAUSE}, {WM_KEYDOWN, VK_MEDIA_NEXT_TRACK},
+                      {WM_KEYDOWN, VK_MEDIA_PREV_TRACK}, {WM_CHAR, 0x4E2D}, {WM_CHAR, 'a'}}));
+
+  SDL_SetModState(KMOD_LCTRL);
+  EXPECT_NE(GetKeyState(VK_CONTROL) & 0x8000, 0);
+  EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x8000, 0);
+  SDL_SetModState(KMOD_NONE);
+  EXPECT_EQ(GetKeyState(VK_CONTROL) & 0x8000, 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // decides. Exit status 1 when any location cannot be inspected: it cannot be
 // opened, is not a regular file (a FIFO, a device), or holds no whole MPEG
 // audio frame.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,8 @@
 #include "lame_tag.h"
 #include "mpa_file_info.h"
 #include "platform/console.h"
+#include "platform/http.h"
+#include "platform/sync.h"
 
 namespace {
 
@@ -166,6 +169,52 @@ void PrintText(const char* location, const CMPAFileInfo& info) {
   }
 }
 
+constexpr char kUsageText[] =
+    "usage: brelix-info [--json] LOCATION...\n"
+    "       brelix-info --help | --version\n"
+    "\n"
+    "  Prints what Brelix finds in each MPEG audio file or URL: duration, sample\n"
+    "  rate, audio byte range, bytes per second, tags, first frame, VBR header.\n"
+    "  LOCATION is an MPEG audio file, or a URL when it begins with http or www.\n"
+    "\n"
+    "  --json     one JSON object per location, one per line\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "  Exit status: 0 all inspected, 1 a location could not be inspected, 2 bad arguments.\n";
+
+// Brelix gives up on a server after this long; one that held it so long did not answer in time.
+constexpr uint64_t kInspectionGivenUpMs = 8000;
+// The one request that asks a server why it could not be inspected ends by then.
+constexpr uint64_t kDiagnosisEndsMs = 9500;
+constexpr uint32_t kDiagnosisTimeoutMs = 3000;
+
+// Why a location that Brelix began inspecting at `startMs` could not be
+// opened, as far as can be told afresh: the file's own error, or for an
+// address the server's status or why it gave none.
+std::string WhyNotOpened(const char* location, uint64_t startMs) {
+  if (!IsUrl(location)) {
+    std::FILE* file = std::fopen(location, "rb");
+    if (file == nullptr) return std::string("cannot open: ") + std::strerror(errno);
+    std::fclose(file);
+    return "cannot open";
+  }
+  if (platform::MonotonicMs() - startMs >= kInspectionGivenUpMs) return "cannot open: the server did not answer in time";
+  std::string url = location;
+  if (url.find("://") == std::string::npos) url = "http://" + url;
+  platform::HttpRequestOptions options;
+  options.connectTimeoutMs = kDiagnosisTimeoutMs;
+  options.stallTimeoutMs = kDiagnosisTimeoutMs;
+  options.deadlineMs = startMs + kDiagnosisEndsMs;
+  platform::HttpSession session;
+  std::string error;
+  const auto response = session.Open(url, options, &error);
+  if (!response) return "cannot open: " + error;
+  const std::string status = response->StatusText();
+  if (status.starts_with('2')) return "cannot open: the server sends no usable Content-Length";
+  return "cannot open: the server answers HTTP status " + status;
+}
+
 // What a local path names when that is not a regular file ("a FIFO"); null
 // for a regular file or a path that cannot be looked at.
 const char* NotARegularFile(const char* path) {
@@ -185,8 +234,11 @@ std::string Inspect(const char* location, std::unique_ptr<CMPAFileInfo>* info) {
   const bool local = !IsUrl(location);
   if (const char* kind = local ? NotARegularFile(location) : nullptr) return std::string(kind) + ", not a regular file";
   CMPAFileInfo::Failure failure = CMPAFileInfo::Failure::kNone;
+  const uint64_t startMs = platform::MonotonicMs();
   *info = CMPAFileInfo::Create(location, local, &failure);
-  if (!*info) return failure == CMPAFileInfo::Failure::kCannotOpen ? "cannot open" : "no MPEG audio frame found";
+  if (!*info) {
+    return failure == CMPAFileInfo::Failure::kCannotOpen ? WhyNotOpened(location, startMs) : "no MPEG audio frame found";
+  }
   // A header whose frame the stream is too short to hold starts no frame.
   const CMPAFrame& frame = (*info)->GetFirstFrame();
   if (uint64_t{frame.GetOffset()} + frame.GetLength() > (*info)->GetStream().GetSize()) {
@@ -196,8 +248,7 @@ std::string Inspect(const char* location, std::unique_ptr<CMPAFileInfo>* info) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: brelix-info [--json] LOCATION...\n"
-                       "  LOCATION is an MPEG audio file, or a URL when it begins with http or www\n");
+  std::fputs(kUsageText, stderr);
   return 2;
 }
 
@@ -211,7 +262,10 @@ int main(int argc, char** argv) {
     if (argument == "--json") {
       json = true;
     } else if (argument == "--help" || argument == "-h") {
-      Usage();
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (argument == "--version") {
+      std::printf("brelix-info %s\n", TARVONI_VERSION);
       return 0;
     } else if (argument.size() > 1 && argument[0] == '-') {
       std::fprintf(stderr, "brelix-info: unknown option %s\n", argument.c_str());
@@ -229,7 +283,8 @@ int main(int argc, char** argv) {
     if (!problem.empty()) {
       std::fprintf(stderr, "brelix-info: %s: %s\n", location, problem.c_str());
       if (json) {
-        std::printf("{\"location\":%s,\"ok\":false,\"error\":\"%s\"}\n", JsonString(location).c_str(), problem.c_str());
+        std::printf("{\"location\":%s,\"ok\":false,\"error\":%s}\n", JsonString(location).c_str(),
+                    JsonString(problem).c_str());
       }
       status = 1;
       continue;

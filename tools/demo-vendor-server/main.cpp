@@ -30,11 +30,17 @@ constexpr int kDefaultPort = 8391;
 
 constexpr char kUsageText[] =
     "usage: demo-vendor-server [--port N] [--root DIR] [--rate BYTES] [--quiet]\n"
+    "       demo-vendor-server --help | --version\n"
+    "\n"
+    "  Serves the demo collection on 127.0.0.1 until stopped (Ctrl+C):\n"
+    "  /tracks/*.mp3 with byte ranges, /update/datams.dll and a small web page.\n"
     "\n"
     "  --port N      listen on 127.0.0.1:N (default 8391; 0 picks a free port)\n"
     "  --root DIR    serve DIR/tracks/*.mp3 and DIR/update/datams.dll (default: .)\n"
     "  --rate BYTES  send each response body at most BYTES per second (default: no limit)\n"
-    "  --quiet       do not log requests on stderr\n";
+    "  --quiet       do not log requests on stderr\n"
+    "  --help        show this text\n"
+    "  --version     show the version\n";
 
 volatile std::sig_atomic_t signalled = 0;
 
@@ -62,6 +68,14 @@ int main(int argc, char** argv) {
   long long port = kDefaultPort;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
+    if (option == "--help") {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    }
+    if (option == "--version") {
+      std::printf("demo-vendor-server %s\n", TARVONI_VERSION);
+      return 0;
+    }
     bool takesValue = option == "--port" || option == "--root" || option == "--rate";
     if (takesValue && i + 1 == argc) return Usage(option + " needs a value");
     if (option == "--port") {

@@ -1,10 +1,11 @@
 // make-demo-library: synthesizes the demo collection of dance tracks, encodes
 // them as MP3 files with their tags, and writes the plain catalogues.
 //
-//   make-demo-library [--base URL] OUT
+//   make-demo-library [--base URL] [--catalogues-only] OUT
 //
 // Writes OUT/tracks/*.mp3, OUT/catalogue-v1.xml (the catalogue installed with
-// the player) and OUT/catalogue-v2.xml (the newer one the vendor publishes).
+// the player) and OUT/catalogue-v2.xml (the newer one the vendor publishes);
+// with --catalogues-only just the two catalogues.
 // Track addresses are URL/tracks/<file>; URL defaults to the vendor address
 // built into the player. Progress goes to stderr.
 //
@@ -26,11 +27,17 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 constexpr char kUsageText[] =
-    "usage: make-demo-library [--base URL] OUT\n"
+    "usage: make-demo-library [--base URL] [--catalogues-only] OUT\n"
+    "       make-demo-library --help | --version\n"
     "\n"
     "  Synthesizes the demo tracks into OUT/tracks/ and writes the plain catalogues\n"
     "  OUT/catalogue-v1.xml and OUT/catalogue-v2.xml, whose track addresses are\n"
-    "  URL/tracks/<file> (default URL: " TARVONI_VENDOR_BASE_URL ").\n";
+    "  URL/tracks/<file> (default URL: " TARVONI_VENDOR_BASE_URL ").\n"
+    "\n"
+    "  --base URL         the vendor's web server the catalogues point to\n"
+    "  --catalogues-only  write only the two catalogues, no tracks\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n";
 
 int Usage(const char* problem) {
   std::fprintf(stderr, "make-demo-library: %s\n%s", problem, kUsageText);
@@ -78,8 +85,17 @@ bool MakeTrackFile(const demo::DemoTrack& track, std::string* file, std::string*
 int main(int argc, char** argv) {
   std::string baseUrl = TARVONI_VENDOR_BASE_URL;
   std::string outText;
+  bool cataloguesOnly = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--base") == 0) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("make-demo-library %s\n", TARVONI_VERSION);
+      return 0;
+    } else if (std::strcmp(argv[i], "--catalogues-only") == 0) {
+      cataloguesOnly = true;
+    } else if (std::strcmp(argv[i], "--base") == 0) {
       if (++i == argc) return Usage("--base needs a URL");
       baseUrl = argv[i];
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
@@ -100,10 +116,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path out(outText);
   const std::filesystem::path tracksFolder = out / "tracks";
   std::error_code code;
-  std::filesystem::create_directories(tracksFolder, code);
-  if (code) return Fail("cannot create " + tracksFolder.string() + ": " + code.message());
+  const std::filesystem::path folder = cataloguesOnly ? out : tracksFolder;
+  std::filesystem::create_directories(folder, code);
+  if (code) return Fail("cannot create " + folder.string() + ": " + code.message());
 
-  const auto& tracks = demo::DemoTracks();
+  const auto& tracks = cataloguesOnly ? std::vector<demo::DemoTrack>() : demo::DemoTracks();
   size_t totalBytes = 0;
   int totalSeconds = 0;
   for (size_t i = 0; i < tracks.size(); ++i) {

@@ -3,13 +3,15 @@
 // Builds a layout of the skin in a window of its own. With --png the window
 // stays hidden, is drawn by SDL's offscreen video driver (unless
 // SDL_VIDEODRIVER names another) and its picture is written to OUT; without
-// it the window is shown until it is closed. The skin is read from the program folder's skin/DefaultSkin.dll,
-// or from the unpacked FOLDER given with --skin.
+// it the window is shown until it is closed. The skin is the player's
+// skin/DefaultSkin.dll (beside the program or installed), or the unpacked
+// FOLDER given with --skin.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "app/player_folders.h"
 #include "uilib/UIlib.h"
 #include "uilib/ui_snapshot.h"
 
@@ -86,8 +88,24 @@ class PreviewWindow : public CWindowWnd, public INotifyUI {
   bool built_ = false;
 };
 
-int Usage() {
-  std::fprintf(stderr, "usage: skin-preview LAYOUT [--png OUT] [--skin FOLDER]\n");
+constexpr char kUsageText[] =
+    "usage: skin-preview LAYOUT [--png OUT] [--skin FOLDER]\n"
+    "       skin-preview --help | --version\n"
+    "\n"
+    "  Builds the layout LAYOUT of the skin in a window of its own, shown until it\n"
+    "  is closed. The layouts of the player's skin:\n"
+    "    MusicBox.xml   the main window\n"
+    "    menutray.xml   the tray icon's menu\n"
+    "    aboutDlg.xml   the about window\n"
+    "\n"
+    "  --png OUT      draw the window off screen (no display needed) into the PNG file OUT\n"
+    "  --skin FOLDER  read the layouts and images from the unpacked skin FOLDER instead\n"
+    "                 of the installed skin/DefaultSkin.dll\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "skin-preview: %s\n%s", problem.c_str(), kUsageText);
   return 2;
 }
 
@@ -98,22 +116,37 @@ int main(int argc, char** argv) {
   std::string png;
   std::string folder;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc) {
+    const std::string argument = argv[i];
+    if (argument == "--help") {
+      std::fputs(kUsageText, stdout);
+      return 0;
+    } else if (argument == "--version") {
+      std::printf("skin-preview %s\n", TARVONI_VERSION);
+      return 0;
+    } else if ((argument == "--png" || argument == "--skin") && i + 1 == argc) {
+      return Usage(argument + " needs a value");
+    } else if (argument == "--png") {
       png = argv[++i];
-    } else if (std::strcmp(argv[i], "--skin") == 0 && i + 1 < argc) {
+    } else if (argument == "--skin") {
       folder = argv[++i];
-    } else if (argv[i][0] == '-' || !layout.empty()) {
-      return Usage();
+    } else if (argument[0] == '-') {
+      return Usage("unknown option " + argument);
+    } else if (!layout.empty()) {
+      return Usage("more than one layout given");
     } else {
-      layout = argv[i];
+      layout = argument;
     }
   }
-  if (layout.empty()) return Usage();
+  if (layout.empty()) return Usage("no layout given");
   // A picture needs no display: render off screen unless told otherwise.
   if (!png.empty()) setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  if (!HaveDisplay()) {
+    std::fprintf(stderr, "skin-preview: no display to show the layout on (is DISPLAY set? --png OUT needs none)\n");
+    return 1;
+  }
 
   if (folder.empty()) {
-    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skin/");
+    CPaintManagerUI::SetResourcePath(FindPlayerFolders(CPaintManagerUI::GetInstancePath().str()).skinFolder.c_str());
     CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
   } else {
     CPaintManagerUI::SetResourcePath(folder.c_str());

@@ -28,12 +28,18 @@ constexpr char kUsageText[] =
     "       tarvoni-catalogue pack XML OUT\n"
     "       tarvoni-catalogue ls FILE\n"
     "       tarvoni-catalogue set-time FILE CATEGORY TITLE SECONDS\n"
+    "       tarvoni-catalogue --help | --version\n"
     "\n"
     "  unpack    print the plain XML of the scrambled catalogue FILE\n"
     "  pack      scramble the catalogue text XML into the file OUT (replaced whole)\n"
     "  ls        list the version, the end marker and every category with its tracks\n"
     "            (control characters and backslashes in texts are written as \\n, \\t, \\x1B, \\\\ ...)\n"
-    "  set-time  set the time of the track TITLE in CATEGORY to SECONDS, as mm:ss\n";
+    "  set-time  set the time of the track TITLE in CATEGORY to SECONDS, as mm:ss\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "  Exit status: 0 done, 1 the work failed, 2 bad arguments.\n";
 
 int Usage(const char* problem = nullptr) {
   if (problem) std::fprintf(stderr, "tarvoni-catalogue: %s\n", problem);
@@ -209,6 +215,10 @@ int main(int argc, char** argv) {
   if (command == "set-time" && args.size() == 5) return SetTime(args[1], args[2], args[3], args[4]);
   if (command == "-h" || command == "--help" || command == "help") {
     std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("tarvoni-catalogue %s\n", TARVONI_VERSION);
     return 0;
   }
   bool known = command == "unpack" || command == "pack" || command == "ls" || command == "set-time";

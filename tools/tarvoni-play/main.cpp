@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/player_folders.h"
 #include "engine/engine.h"
 #include "platform/console.h"
 #include "platform/paths.h"
@@ -94,8 +95,11 @@ class Player : public engine::EngineHost {
   // Plays every URL; true when each of them played to its end.
   bool Run() {
     engine::EngineSettings settings;
-    settings.programFolder = platform::ProgramFolder();
-    settings.cacheFolder = settings.programFolder + "cache";
+    // The player's own folders, portable or installed.
+    const PlayerFolders folders = FindPlayerFolders(platform::ProgramFolder());
+    settings.programFolder = folders.libraryFolder;
+    settings.cacheFolder = folders.cacheFolder.substr(0, folders.cacheFolder.size() - 1);
+    platform::CreateFolders(folders.cacheFolder, nullptr);
     engine_ = engine::Engine::Start(*this, settings);
     if (!engine_) {
       std::fputs("tarvoni-play: cannot start the engine's threads\n", stderr);

@@ -15,6 +15,7 @@
 
 #include "../src/backend.h"
 #include "platform/sync.h"
+#include "platform/text.h"
 #include "render.h"
 #include "sdl_backend.h"
 #include "uilib/ui_window.h"
@@ -187,6 +188,23 @@ WPARAM VirtualKey(SDL_Keycode key) {
     case SDLK_LALT:
     case SDLK_RALT:
       return VK_MENU;
+    case SDLK_EQUALS:
+    case SDLK_PLUS:
+      return VK_OEM_PLUS;
+    case SDLK_MINUS:
+      return VK_OEM_MINUS;
+    case SDLK_KP_PLUS:
+      return VK_ADD;
+    case SDLK_KP_MINUS:
+      return VK_SUBTRACT;
+    case SDLK_AUDIOPLAY:
+      return VK_MEDIA_PLAY_PAUSE;
+    case SDLK_AUDIOSTOP:
+      return VK_MEDIA_STOP;
+    case SDLK_AUDIONEXT:
+      return VK_MEDIA_NEXT_TRACK;
+    case SDLK_AUDIOPREV:
+      return VK_MEDIA_PREV_TRACK;
     default:
       return 0;
   }
@@ -309,6 +327,12 @@ void Translate(const SDL_Event& event) {
       UINT message = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
       LPARAM lParam = 1 | (alt ? (1 << 29) : 0) | (event.key.repeat ? (1 << 30) : 0);
       PushInput(record->handle, message, key, lParam);
+      return;
+    }
+    case SDL_TEXTINPUT: {
+      WindowRecord* record = FindRecord(SDL_GetWindowFromID(event.text.windowID));
+      if (!record) return;
+      for (char32_t codePoint : platform::Utf8ToCodePoints(event.text.text)) PushInput(record->handle, WM_CHAR, codePoint, 1);
       return;
     }
     case SDL_SYSWMEVENT:
@@ -556,6 +580,15 @@ bool EnsureVideo() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "uilib: cannot open the display: %s\n", SDL_GetError());
+    failed = true;
+    return false;
+  }
+  // Without a display SDL falls back on a driver that draws nowhere; only a
+  // caller that names such a driver (SDL_VIDEODRIVER) gets windows nobody sees.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool drawsNowhere = driver == nullptr || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
+  if (drawsNowhere && SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     failed = true;
     return false;
   }
@@ -1102,6 +1135,27 @@ BOOL ClientToScreen(HWND hWnd, POINT* point) {
   point->y += rect.top;
   return TRUE;
 }
+
+SHORT GetKeyState(int key) {
+  const SDL_Keymod mods = SDL_GetModState();
+  bool down = false;
+  if (key == static_cast<int>(VK_CONTROL)) down = (mods & KMOD_CTRL) != 0;
+  if (key == static_cast<int>(VK_SHIFT)) down = (mods & KMOD_SHIFT) != 0;
+  if (key == static_cast<int>(VK_MENU)) down = (mods & KMOD_ALT) != 0;
+  return down ? static_cast<SHORT>(0x8000) : 0;
+}
+
+BOOL EnableTextInput(BOOL enable) {
+  if (!uilib::backend::EnsureVideo()) return FALSE;
+  if (enable) {
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+  return TRUE;
+}
+
+BOOL HaveDisplay() { return uilib::backend::EnsureVideo() ? TRUE : FALSE; }
 
 int GetSystemMetrics(int index) {
   if (!uilib::backend::EnsureVideo()) return 0;

@@ -12,6 +12,13 @@ namespace platform {
 // nothing above U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view text);
 
+// The code points of `text`; a byte that begins no well-formed sequence
+// stands for U+FFFD.
+std::u32string Utf8ToCodePoints(std::string_view text);
+// Appends `codePoint` in UTF-8; a surrogate or a value above U+10FFFF is
+// appended as U+FFFD.
+void AppendUtf8(std::string* text, char32_t codePoint);
+
 // How much of `text` reads as UTF-8: its well-formed multi-byte characters,
 // and its stray bytes (those that begin no well-formed sequence).
 struct Utf8Tally {

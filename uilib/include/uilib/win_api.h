@@ -45,6 +45,19 @@ BOOL GetClientRect(HWND hWnd, RECT* rect);
 BOOL ScreenToClient(HWND hWnd, POINT* point);
 BOOL ClientToScreen(HWND hWnd, POINT* point);
 
+// For VK_CONTROL, VK_SHIFT and VK_MENU: the high bit is set while the key
+// is held down (as the keyboard stood at the last input handled).
+SHORT GetKeyState(int key);
+
+// Typed text (composed by the input method where one runs) arrives as
+// WM_CHAR, one message per code point, while enabled; keys still arrive as
+// WM_KEYDOWN. Off at start.
+BOOL EnableTextInput(BOOL enable);
+
+// TRUE when windows can be shown: a display could be opened, or
+// SDL_VIDEODRIVER names a driver without one on purpose (tests, pictures).
+BOOL HaveDisplay();
+
 // SM_CXSCREEN / SM_CYSCREEN: the size of the screen the cursor is on.
 int GetSystemMetrics(int index);
 BOOL PtInRect(const RECT* rect, POINT point);

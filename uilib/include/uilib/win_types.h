@@ -10,6 +10,7 @@
 
 using BYTE = uint8_t;
 using WORD = uint16_t;
+using SHORT = int16_t;
 using DWORD = uint32_t;
 using UINT = unsigned int;
 using LONG = int32_t;
@@ -98,7 +99,7 @@ inline constexpr UINT WM_NCPAINT = 0x0085;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
-inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_CHAR = 0x0102;  // wParam: a Unicode code point typed
 inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
 inline constexpr UINT WM_SYSKEYUP = 0x0105;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
@@ -161,8 +162,16 @@ inline constexpr WPARAM VK_UP = 0x26;
 inline constexpr WPARAM VK_RIGHT = 0x27;
 inline constexpr WPARAM VK_DOWN = 0x28;
 inline constexpr WPARAM VK_DELETE = 0x2E;
+inline constexpr WPARAM VK_ADD = 0x6B;       // keypad +
+inline constexpr WPARAM VK_SUBTRACT = 0x6D;  // keypad -
 inline constexpr WPARAM VK_F1 = 0x70;
 inline constexpr WPARAM VK_F4 = 0x73;
+inline constexpr WPARAM VK_MEDIA_NEXT_TRACK = 0xB0;
+inline constexpr WPARAM VK_MEDIA_PREV_TRACK = 0xB1;
+inline constexpr WPARAM VK_MEDIA_STOP = 0xB2;
+inline constexpr WPARAM VK_MEDIA_PLAY_PAUSE = 0xB3;
+inline constexpr WPARAM VK_OEM_PLUS = 0xBB;   // the "=" / "+" key
+inline constexpr WPARAM VK_OEM_MINUS = 0xBD;  // the "-" key
 
 // Window styles.
 inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
