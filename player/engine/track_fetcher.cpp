@@ -1,8 +1,10 @@
 // The download thread: one track request at a time, fetched over HTTP into
-// the cache file in 1 KiB chunks, each reported as it lands. A body that
-// breaks off (reset, silence, short) is resumed with a byte-range request
-// from the byte it stopped at; only when that keeps failing is the track
-// given up.
+// the cache file in 1 KiB chunks, each reported as it lands. The body comes
+// by byte ranges: the audio first, then wherever the decoding waits (a
+// seek), then the gaps. A body that breaks off (reset, silence, short) is
+// resumed from the byte it stopped at; only when that keeps failing is the
+// track given up. While a complete track ends, the start of the next one the
+// host named is fetched into the other cache file.
 #include <strings.h>
 
 #include <algorithm>
