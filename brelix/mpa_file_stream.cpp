@@ -183,12 +183,13 @@ const uint8_t* CMPAFileStream::CachedBytes(uint32_t offset, uint32_t count) {
   }
   if (!windowLoaded_ || offset < windowFirst_ || last > uint64_t{windowFirst_} + windowSize_) {
     const bool onward = windowLoaded_ && offset >= windowFirst_;
-    const uint32_t size = onward ? std::min(windowSize_ * 2, kWindowMaxSize) : kWindowMinSize;
+    const uint32_t startSize = size_ <= kWindowMaxSize ? kWindowMaxSize : kWindowMinSize;
+    const uint32_t size = onward ? std::min(windowSize_ * 4, kWindowMaxSize) : startSize;
     // A quarter of it lies before the read, for searches that step back.
-    const uint32_t first = (offset - std::min(offset, size / 4)) & ~(kReadBufferSize - 1);
+    const uint32_t from = (offset - std::min(offset, size / 4)) & ~(kReadBufferSize - 1);
     windowLoaded_ = false;
-    if (!FillCache(window_, size, first)) return nullptr;
-    windowFirst_ = first;
+    if (!FillCache(window_, size, from)) return nullptr;
+    windowFirst_ = from;
     windowSize_ = size;
     windowLoaded_ = true;
   }

@@ -14,16 +14,17 @@ class ByteSource;
 // 10240 bytes and the last 5120 bytes (each only for a resource larger than
 // that, and fetched once, by the first read in its half) and one window
 // around any other read, so that a tag or frame search costs a few fetches
-// rather than one per probed offset. The window starts small (a look at the
-// first frame behind a large picture costs little) and doubles while the
-// reads move on past it (a long search through junk takes few fetches).
+// rather than one per probed offset. In a large resource the window starts
+// small (a look at the first frame behind a large picture costs little) and
+// grows fourfold while the reads move on past it (a long search through junk
+// takes few fetches); a small resource is fetched in one window.
 // Bytes past the end of the resource read as 0.
 class CMPAFileStream {
  public:
   static constexpr uint32_t kReadBufferSize = 1024;
   static constexpr uint32_t kHeadCacheSize = 10240;
   static constexpr uint32_t kTailCacheSize = 5120;
-  static constexpr uint32_t kWindowMinSize = 16384;
+  static constexpr uint32_t kWindowMinSize = 4096;
   static constexpr uint32_t kWindowMaxSize = 65536;
 
   // Performs no I/O; `isLocal` false means `location` is a URL.

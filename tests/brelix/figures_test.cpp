@@ -169,12 +169,12 @@ TEST(Http, HeadAndTailCachesLoadOnceAboveTheirThresholds) {
       {5121, {{4000, 4}, {0, 4}}, {"", "bytes=1-5120", "bytes=0-5120"}},  // only the tail
       // The tail, then the head, each loaded once.
       {100000, {{95000, 128}, {10, 10}, {99990, 10}, {10229, 10}}, {"", "bytes=94880-99999", "bytes=0-10239"}},
-      // 10230 + 10 is not below 10240: outside the head, in a 16 KiB window
+      // 10230 + 10 is not below 10240: outside the head, in a 4 KiB window
       // reaching a quarter back; a read inside it fetches nothing, one past
-      // it a window twice as large.
+      // it a window four times as large.
       {100000,
        {{95000, 128}, {10, 10}, {10230, 10}, {12000, 100}, {30000, 1024}},
-       {"", "bytes=94880-99999", "bytes=0-10239", "bytes=5120-21503", "bytes=21504-54271"}},
+       {"", "bytes=94880-99999", "bytes=0-10239", "bytes=8192-12287", "bytes=25600-41983"}},
   };
   TestHttpServer server;
   for (const Case& c : cases) {
