@@ -179,18 +179,6 @@ class CurlResponse final : public HttpResponse {
     return headersComplete_;
   }
 
-  std::string StatusText() const override { return status_; }
-
-  bool ContentLengthText(std::string* text) const override {
-    if (!contentLength_) return false;
-    *text = *contentLength_;
-    return true;
-  }
-
-  bool ContentRangeFirst(uint64_t* first) const override {
-    return contentRange_ && ParseContentRangeFirst(*contentRange_, first);
-  }
-
   std::string Error() const override { return error_; }
 
   bool Read(void* buffer, size_t capacity, size_t* got) override {
@@ -288,9 +276,9 @@ class CurlResponse final : public HttpResponse {
     if (line.substr(0, 5) == "HTTP/") {
       size_t space = line.find(' ');
       std::string_view rest = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-      status_ = std::string(rest.substr(0, rest.find_first_not_of("0123456789")));
-      contentLength_.reset();
-      contentRange_.reset();
+      head_.status = std::string(rest.substr(0, rest.find_first_not_of("0123456789")));
+      head_.contentLength.reset();
+      head_.contentRange.reset();
       contentEncoding_.clear();
       hasLocation_ = false;
       return true;
@@ -301,8 +289,8 @@ class CurlResponse final : public HttpResponse {
     if (colon == std::string_view::npos) return true;
     std::string_view name = Trim(content.substr(0, colon));
     std::string_view value = Trim(content.substr(colon + 1));
-    if (EqualsIgnoringCase(name, "Content-Length")) contentLength_ = std::string(value);
-    if (EqualsIgnoringCase(name, "Content-Range")) contentRange_ = std::string(value);
+    if (EqualsIgnoringCase(name, "Content-Length")) head_.contentLength = std::string(value);
+    if (EqualsIgnoringCase(name, "Content-Range")) head_.contentRange = std::string(value);
     if (EqualsIgnoringCase(name, "Content-Encoding")) contentEncoding_ = std::string(value);
     if (EqualsIgnoringCase(name, "Location")) hasLocation_ = !value.empty();
     return true;
@@ -310,7 +298,7 @@ class CurlResponse final : public HttpResponse {
 
   // Marks the headers complete unless another response follows this one.
   bool EndOfHeaders() {
-    int code = std::atoi(status_.c_str());
+    int code = std::atoi(head_.status.c_str());
     bool interim = code >= 100 && code < 200;
     bool redirected = code >= 300 && code < 400 && hasLocation_;
     if (interim || redirected) return true;
@@ -349,9 +337,6 @@ class CurlResponse final : public HttpResponse {
   CURLM* multi_ = nullptr;
   curl_slist* requestHeaders_ = nullptr;
   // The response being received.
-  std::string status_;
-  std::optional<std::string> contentLength_;
-  std::optional<std::string> contentRange_;
   std::string contentEncoding_;
   bool hasLocation_ = false;
   bool headersComplete_ = false;

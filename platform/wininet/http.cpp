@@ -272,22 +272,10 @@ class WinInetResponse final : public HttpResponse {
   WinInetResponse(std::shared_ptr<Worker> worker, Watch watch)
       : worker_(std::move(worker)), holder_(worker_.get()), watch_(std::move(watch)) {
     HINTERNET request = worker_->Request();
-    QueryHeader(request, HTTP_QUERY_STATUS_CODE, &status_);
+    QueryHeader(request, HTTP_QUERY_STATUS_CODE, &head_.status);
     std::string value;
-    if (QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH, &value)) contentLength_ = std::string(Trim(value));
-    if (QueryHeader(request, HTTP_QUERY_CONTENT_RANGE, &value)) contentRange_ = std::string(Trim(value));
-  }
-
-  std::string StatusText() const override { return status_; }
-
-  bool ContentLengthText(std::string* text) const override {
-    if (!contentLength_) return false;
-    *text = *contentLength_;
-    return true;
-  }
-
-  bool ContentRangeFirst(uint64_t* first) const override {
-    return contentRange_ && ParseContentRangeFirst(*contentRange_, first);
+    if (QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH, &value)) head_.contentLength = std::string(Trim(value));
+    if (QueryHeader(request, HTTP_QUERY_CONTENT_RANGE, &value)) head_.contentRange = std::string(Trim(value));
   }
 
   std::string Error() const override { return watch_.Reason(); }
@@ -315,7 +303,7 @@ class WinInetResponse final : public HttpResponse {
     if (read == 0) {
       // A connection closed before the announced length is a body cut
       // short, not its end.
-      if (contentLength_ && received_ < std::strtoull(contentLength_->c_str(), nullptr, 10)) {
+      if (head_.contentLength && received_ < std::strtoull(head_.contentLength->c_str(), nullptr, 10)) {
         watch_.Fail("connection closed early");
         return false;
       }
@@ -333,9 +321,6 @@ class WinInetResponse final : public HttpResponse {
   std::shared_ptr<Worker> worker_;
   std::unique_ptr<Worker, WorkerRelease> holder_;
   Watch watch_;
-  std::string status_;
-  std::optional<std::string> contentLength_;
-  std::optional<std::string> contentRange_;
   uint64_t received_ = 0;
 };
 

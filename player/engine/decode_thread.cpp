@@ -46,7 +46,7 @@ class TrackPlay {
   // a failing read ended it first.
   bool ReadToEnd() {
     uint8_t piece[kPieceBytes];
-    uint64_t position = playback_.startOffset;
+    uint64_t position = playback_.readPosition;
     const uint64_t end = static_cast<uint64_t>(std::max(playback_.contentLength.load(), 0));
     for (;;) {
       if (playback_.seekOffset.load() > 0) {

@@ -11,6 +11,11 @@ using platform::SoundResult;
 
 uint8_t SilenceByte(const platform::WaveFormat& format) { return format.bitsPerSample == 8 ? 0x80 : 0; }
 
+// Audio kept queued ahead of the play cursor, in segments.
+constexpr uint32_t kLeadSegments = 3;
+// How often the notification thread looks at the ring buffer while the
+// output waits for data or runs low.
+constexpr uint32_t kPollMs = 10;
 // How long one top-up waits for each block the decode thread is producing.
 constexpr uint32_t kBlockWaitMs = 5;
 // The notification thread's longest sleep while the output sounds with
@@ -179,13 +184,9 @@ void CDirectSoundPlayer::Flush() {
   }
   if (!buffer_ || !started_ || output_ == Output::kFinished) return;
   TrackCursorLocked();
-  buffer_->Stop();
   // What the device took is heard; everything after it goes.
-  played_ += deviceAhead_;
-  written_ = played_;
-  const auto at = static_cast<uint32_t>(played_ % bufferBytes_);
-  buffer_->SetCurrentPosition(at);
-  lastCursor_ = at;
+  written_ = played_ + deviceAhead_;
+  StopAtAudioEndLocked();
   WriteSilenceLocked(written_, bufferBytes_);
   silencedTo_ = written_ + bufferBytes_;
   if (output_ == Output::kDry) announceResume_ = true;
@@ -294,7 +295,8 @@ bool CDirectSoundPlayer::Service(Events* events) {
       buffer_->Stop();
       output_ = Output::kFinished;
     } else {
-      RunDryLocked();
+      StopAtAudioEndLocked();
+      output_ = Output::kDry;
       events->ranDry = true;
     }
   }
@@ -312,15 +314,15 @@ void CDirectSoundPlayer::TrackCursorLocked() {
   deviceAhead_ = (safe + bufferBytes_ - cursor) % bufferBytes_;
 }
 
-// Stops the output where its audio ends: the cursor may have gone a little
-// into the silence after it, and is set back so that nothing is skipped.
-void CDirectSoundPlayer::RunDryLocked() {
+// Stops the output with its cursor where the audio written ends: it may
+// have gone a little into the silence after it, and is set back so that
+// nothing is skipped.
+void CDirectSoundPlayer::StopAtAudioEndLocked() {
   buffer_->Stop();
   const auto at = static_cast<uint32_t>(written_ % bufferBytes_);
   buffer_->SetCurrentPosition(at);
   lastCursor_ = at;
   played_ = written_;
-  output_ = Output::kDry;
 }
 
 bool CDirectSoundPlayer::TopUpLocked() {

@@ -25,11 +25,6 @@ namespace engine {
 class CDirectSoundPlayer {
  public:
   static constexpr uint32_t kSegmentCount = 8;
-  // Audio kept queued ahead of the play cursor, in segments.
-  static constexpr uint32_t kLeadSegments = 3;
-  // How often the notification thread looks at the ring buffer while the
-  // output starts, waits for data or runs low.
-  static constexpr uint32_t kPollMs = 10;
 
   CDirectSoundPlayer() = default;
   virtual ~CDirectSoundPlayer();
@@ -102,7 +97,7 @@ class CDirectSoundPlayer {
   // cursor, then writes silence after the audio.
   bool TopUpLocked();
   bool WriteSilenceLocked(uint64_t at, uint32_t bytes);
-  void RunDryLocked();
+  void StopAtAudioEndLocked();
   uint64_t HeardLocked() const { return played_ < written_ ? played_ : written_; }
   void SetVolumeLocked(int32_t volume);
   void SetMuteLocked(bool mute);

@@ -41,10 +41,8 @@ struct CPlayback : public PlayerEventSink {
   uint32_t pcmBytes = 0;
   CMp3Decoder decoder;
   CDirectSoundPlayer player;
-  // Stored by the download thread just before it wakes the decode thread:
-  // the output's rate and the offset of the first audio frame.
+  // Stored by the download thread just before it wakes the decode thread.
   std::atomic<uint32_t> sampleRate{0};
-  std::atomic<uint64_t> startOffset{0};
   // The download thread's last access to this object.
   std::atomic<bool> downloadDone{false};
   // Set before downloadDone when the body could not be fetched whole: what
@@ -63,8 +61,9 @@ struct CPlayback : public PlayerEventSink {
   // What has arrived ahead of the decoding: the end of the held run the
   // decode thread reads in.
   uint64_t HeldAhead() const { return HeldFrom(readPosition); }
-  // Where the decode thread reads; the download thread fetches from there
-  // first when it is not held.
+  // Where the decode thread reads: the first audio frame, set by the download
+  // thread before it wakes the decode thread, which moves it on from there.
+  // The download thread fetches from there first when it is not held.
   std::atomic<uint64_t> readPosition{0};
   // A byte the decode thread waits for and nothing is fetching; -1 when none.
   std::atomic<int64_t> wanted{-1};

@@ -20,7 +20,7 @@ namespace {
 
 constexpr uint32_t kChunkBytes = 1024;
 // A tag before the audio at least this large is fetched after the audio.
-constexpr int32_t kTagSkipBytes = 64 * 1024;
+constexpr uint64_t kTagSkipBytes = 64 * 1024;
 // A byte the decoding waits for this close ahead of the download is waited for.
 constexpr uint64_t kNearBytes = 16 * 1024;
 // What a prefetch takes of the next track's audio: enough for its first seconds.
@@ -105,8 +105,8 @@ class TrackFetch {
     if (!BindStreamInfo(state_.settings.programFolder, url_, &info_)) {
       return Fail("no MPEG audio found (or Brelix missing)");
     }
-    framesBegin_ = info_.figures.framesBegin;
-    playback_->readPosition = static_cast<uint64_t>(std::max(framesBegin_, 0));
+    audioStart_ = static_cast<uint64_t>(std::max(info_.figures.framesBegin, 0));
+    playback_->readPosition = audioStart_;
     if (Stopped()) return false;
     if (!prefetching_) AnnounceFigures();
 
@@ -133,7 +133,7 @@ class TrackFetch {
   // Brelix's figures become the current track's, and its duration is posted.
   void AnnounceFigures() {
     state_.allFramesSize = info_.figures.allFramesSize;
-    state_.framesBegin = framesBegin_;
+    state_.framesBegin = info_.figures.framesBegin;
     state_.framesEnd = info_.figures.framesEnd;
     state_.bytesPerSec = info_.figures.bytesPerSec;
     Post(kMessageDuration, info_.seconds);
@@ -153,17 +153,16 @@ class TrackFetch {
   // break is resumed where it happened. Sets bodyFailed_ when the body
   // cannot be had whole. A prefetch stops once the start of the audio is in.
   void ReadBody() {
-    if (!tagSkipTried_ && !rangesIgnored_ && framesBegin_ >= kTagSkipBytes) {
+    if (!tagSkipTried_ && !rangesIgnored_ && audioStart_ >= kTagSkipBytes) {
       // One try: without it the body simply comes in order.
       tagSkipTried_ = true;
       std::string error;
-      std::unique_ptr<platform::HttpResponse> audio = session_.Open(url_, RangeOptions(framesBegin_), &error);
-      if (audio && StartsAt(*audio, framesBegin_, 0, &error, &cursor_)) response_ = std::move(audio);
+      std::unique_ptr<platform::HttpResponse> audio = session_.Open(url_, RangeOptions(audioStart_), &error);
+      if (audio && StartsAt(*audio, audioStart_, 0, &error, &cursor_)) response_ = std::move(audio);
     }
     uint8_t chunk[kChunkBytes];
     for (;;) {
-      const auto audioStart = static_cast<uint64_t>(std::max(framesBegin_, 0));
-      if (prefetching_ && playback_->HeldFrom(audioStart) >= audioStart + kPrefetchBytes) return;
+      if (prefetching_ && playback_->HeldFrom(audioStart_) >= audioStart_ + kPrefetchBytes) return;
       const uint64_t next = NextToFetch(cursor_);
       if (next >= BodyEnd()) {
         complete_ = true;
@@ -212,7 +211,7 @@ class TrackFetch {
     }
     const uint64_t on = playback_->HeldFrom(cursor);
     if (on < BodyEnd()) return on;
-    return std::min(playback_->HeldFrom(static_cast<uint64_t>(framesBegin_)), BodyEnd());
+    return std::min(playback_->HeldFrom(audioStart_), BodyEnd());
   }
 
   // Asks for the body from byte `from` (after a pause first when `pauseFirst`),
@@ -291,14 +290,13 @@ class TrackFetch {
 
   // Once 5 KiB of audio from the first frame on are held, or all of it.
   bool DecodeMayStart() const {
-    const int64_t audioBytes = int64_t{contentLength_} - framesBegin_;
-    const auto held = static_cast<int64_t>(playback_->HeldFrom(static_cast<uint64_t>(framesBegin_)));
-    return held > framesBegin_ && (audioBytes <= kDecodeStartBytes || held - framesBegin_ >= kDecodeStartBytes);
+    const auto start = static_cast<int64_t>(audioStart_);
+    const auto held = static_cast<int64_t>(playback_->HeldFrom(audioStart_));
+    return held > start && (contentLength_ - start <= kDecodeStartBytes || held - start >= kDecodeStartBytes);
   }
 
   void ReleaseDecode() {
     playback_->sampleRate = info_.sampleRate;
-    playback_->startOffset = static_cast<uint64_t>(std::max(framesBegin_, 0));
     state_.decodeTarget.store(playback_);
     state_.decodeSemaphore.Release();
     decodeReleased_ = true;
@@ -324,7 +322,8 @@ class TrackFetch {
   uint64_t cursor_ = 0;
   std::shared_ptr<platform::File> file_;
   StreamInfo info_;
-  int32_t framesBegin_ = 0;
+  // The offset of the first audio frame.
+  uint64_t audioStart_ = 0;
   int32_t contentLength_ = 0;
   Began began_ = kNotYet;
   bool prefetching_ = false;

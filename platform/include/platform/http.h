@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,10 +63,10 @@ class HttpResponse {
  public:
   virtual ~HttpResponse() = default;
   // The status code as text, e.g. "200".
-  virtual std::string StatusText() const = 0;
+  std::string StatusText() const { return head_.status; }
   // The Content-Length header's text; false when the response has none.
   // After redirects, both describe the final response.
-  virtual bool ContentLengthText(std::string* text) const = 0;
+  bool ContentLengthText(std::string* text) const;
   // Waits for body bytes and copies up to `capacity` of them. `*got` = 0 with
   // a true result means the body is complete. False on a transfer error.
   virtual bool Read(void* buffer, size_t capacity, size_t* got) = 0;
@@ -73,10 +74,19 @@ class HttpResponse {
   bool ReadFull(void* buffer, size_t count, size_t* got);
   // The first byte of a "Content-Range: bytes N-M/T" header (T may be "*");
   // false when the response has none or it is malformed.
-  virtual bool ContentRangeFirst(uint64_t* first) const = 0;
+  bool ContentRangeFirst(uint64_t* first) const;
   // Why Read failed, in a few words ("connection reset", "timed out",
   // "cancelled", ...); empty while the transfer has not failed.
   virtual std::string Error() const = 0;
+
+ protected:
+  // What the backend read of the final response's head.
+  struct Head {
+    std::string status;
+    std::optional<std::string> contentLength;  // the header's value, trimmed
+    std::optional<std::string> contentRange;
+  };
+  Head head_;
 };
 
 class HttpSession {
