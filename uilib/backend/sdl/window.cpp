@@ -13,7 +13,7 @@
 #include <set>
 #include <thread>
 
-#include "../src/backend.h"
+#include "../../src/backend.h"
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "render.h"

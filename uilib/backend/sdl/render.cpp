@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "../src/attributes.h"
+#include "../../src/attributes.h"
 #include "fonts.h"
 
 namespace uilib::backend {
