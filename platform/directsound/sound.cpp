@@ -82,6 +82,8 @@ struct SoundBufferState {
 
 namespace {
 
+constexpr int kDeviceStartMs = 250;
+
 // The process's DirectSound object, kept for the life of the process, and
 // the buffers alive on it (so that ShutdownSound can silence them).
 class Device {
@@ -102,7 +104,7 @@ class Device {
     DSBUFFERDESC description{};
     description.dwSize = sizeof description;
     description.dwFlags = DSBCAPS_PRIMARYBUFFER;
-    sound->CreateSoundBuffer(&description, &primary_, nullptr);
+    if (SUCCEEDED(sound->CreateSoundBuffer(&description, &primary_, nullptr))) StartMixing();
     sound_ = sound;
     return sound_;
   }
@@ -128,6 +130,20 @@ class Device {
   }
 
  private:
+  // Keeps the device running from here on, mixing silence while no buffer
+  // plays, and waits (a little) until it runs: a device that a buffer's Play
+  // has only just started drops that buffer's first milliseconds.
+  void StartMixing() {
+    if (FAILED(primary_->Play(0, 0, DSBPLAY_LOOPING))) return;
+    DWORD started = 0;
+    primary_->GetCurrentPosition(&started, nullptr);
+    for (int waited = 0; waited < kDeviceStartMs; waited += 5) {
+      Sleep(5);
+      DWORD now = started;
+      if (FAILED(primary_->GetCurrentPosition(&now, nullptr)) || now != started) return;
+    }
+  }
+
   std::mutex mutex_;
   IDirectSound* sound_ = nullptr;
   IDirectSoundBuffer* primary_ = nullptr;

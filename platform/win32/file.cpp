@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -160,6 +163,13 @@ bool CreateDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()); }
+
+std::string WhyUnreadable(const std::string& path) {
+  std::FILE* file = _wfopen(Widen(path).c_str(), L"rb");
+  if (file == nullptr) return std::strerror(errno);
+  std::fclose(file);
+  return "";
+}
 
 FileStamp StampOf(const std::string& path) {
   HANDLE handle = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -1,15 +1,19 @@
 #include "engine_harness.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 
+#include "platform/dynlib.h"
+#include "platform/file.h"
+
 namespace enginetest {
 EngineHarness::EngineHarness(const HarnessOptions& options) {
   if (options.withBrelix) {
-    EXPECT_EQ(symlink(BRELIX_LIBRARY_PATH, folder_.Path("libbrelix.so").c_str()), 0);
+    std::string library;
+    EXPECT_TRUE(platform::ReadWholeFile(BRELIX_LIBRARY_PATH, &library));
+    EXPECT_TRUE(platform::ReplaceFileContents(folder_.Path(platform::SharedLibraryFileName("brelix")), library));
   }
   if (options.cacheFolderBlocked) folder_.Write("cache", "not a folder");
   engine::EngineSettings settings;

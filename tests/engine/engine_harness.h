@@ -23,7 +23,7 @@ struct Message {
 };
 
 struct HarnessOptions {
-  bool withBrelix = true;         // libbrelix.so linked into the program folder
+  bool withBrelix = true;         // the Brelix library copied into the program folder
   bool cacheFolderBlocked = false;  // a plain file named "cache" is in the way
   std::string cacheFolder = {};     // instead of the program folder's "cache"
   uint32_t stallTimeoutMs = 8000;

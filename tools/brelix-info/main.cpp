@@ -6,7 +6,6 @@
 // decides. Exit status 1 when any location cannot be inspected: it cannot be
 // opened, is not a regular file (a FIFO, a device), or holds no whole MPEG
 // audio frame.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +17,7 @@
 #include "lame_tag.h"
 #include "mpa_file_info.h"
 #include "platform/console.h"
+#include "platform/file.h"
 #include "platform/http.h"
 #include "platform/sync.h"
 
@@ -194,10 +194,8 @@ constexpr uint32_t kDiagnosisTimeoutMs = 3000;
 // address the server's status or why it gave none.
 std::string WhyNotOpened(const char* location, uint64_t startMs) {
   if (!IsUrl(location)) {
-    std::FILE* file = std::fopen(location, "rb");
-    if (file == nullptr) return std::string("cannot open: ") + std::strerror(errno);
-    std::fclose(file);
-    return "cannot open";
+    const std::string why = platform::WhyUnreadable(location);
+    return why.empty() ? "cannot open" : "cannot open: " + why;
   }
   if (platform::MonotonicMs() - startMs >= kInspectionGivenUpMs) return "cannot open: the server did not answer in time";
   std::string url = location;

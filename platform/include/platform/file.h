@@ -84,6 +84,9 @@ bool DirectoryExists(const std::string& path);
 // Creates one folder (its parent must exist). True when it exists afterwards.
 bool CreateDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Why the file at `path` cannot be opened for reading, in the C library's
+// words ("No such file or directory"); empty when it can.
+std::string WhyUnreadable(const std::string& path);
 
 // The stamp of the file at `path` now; the default stamp when there is none.
 FileStamp StampOf(const std::string& path);
