@@ -12,15 +12,6 @@
 
 namespace enginetest {
 
-// How much later a sound shows in what was heard than the engine handed it
-// to the output: none for the disk driver; the mixer, the sink and the
-// recorder's latencies on Windows.
-#ifdef _WIN32
-inline constexpr int kHeardLagMs = 250;
-#else
-inline constexpr int kHeardLagMs = 0;
-#endif
-
 // Closes the output and starts what was heard afresh.
 void ForgetHeard();
 

@@ -23,7 +23,8 @@ std::vector<int16_t> Samples(const std::string& bytes);
 // How many samples of `expected`, from its start, `heard` holds once each and
 // in order, with nothing between them but silence (an output waiting for
 // data); -1 when `heard` holds a sound that is not the next one expected
-// (audio replayed, skipped or out of order).
+// (audio replayed, skipped or out of order). Under Wine, up to two dropouts
+// of its sound device, each losing at most 10 ms, are forgiven.
 ptrdiff_t HeardInOrder(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected);
 
 // Hand-made stereo MPEG 1 Layer III frames (44.1 kHz, 128 kbit/s) whose side
