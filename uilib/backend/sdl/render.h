@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../image_descriptor.h"
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
 
@@ -44,14 +45,6 @@ class SdlRender final : public CRenderUI {
     SDL_Texture* texture = nullptr;
     int width = 0;
     int height = 0;
-  };
-  struct ImageDescriptor {
-    std::string file;
-    RECT source{0, 0, 0, 0};
-    RECT corner{0, 0, 0, 0};
-    RECT dest{0, 0, 0, 0};
-    bool hasDest = false;
-    int fade = 255;
   };
   struct TextTexture {
     SDL_Texture* texture = nullptr;

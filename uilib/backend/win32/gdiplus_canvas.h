@@ -1,0 +1,109 @@
+// The native side of the Win32 backend's drawing: GDI+ on a 32-bit pixel
+// buffer, images decoded by GDI+, fonts chosen by name with Chinese-capable
+// fallbacks, PNG files written by GDI+'s encoder.
+//
+// A native header: plain C++ only, it includes neither <windows.h> nor the
+// toolkit's headers (whose Win32-shaped names would collide), so that both
+// sides of the firewall can include it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace uilib::win32 {
+
+// Pixel rectangle: left and top inside, right and bottom outside.
+struct Box {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
+
+// UTF-16 for a UTF-8 text (invalid bytes become U+FFFD).
+std::wstring Widen(const std::string& utf8);
+
+// A decoded image, kept as premultiplied pixels ready to draw.
+class Image {
+ public:
+  // The image in `bytes` (PNG with alpha, or any format GDI+ reads); null
+  // when they hold none.
+  static std::unique_ptr<Image> Decode(const std::string& bytes);
+  ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  friend class Canvas;
+  Image(std::vector<uint32_t> pixels, int width, int height);
+  std::vector<uint32_t> pixels_;
+  int width_;
+  int height_;
+  void* bitmap_;
+};
+
+// A font of a size in pixels. The face is the one asked for when installed
+// and able to show Chinese, else a usual Chinese UI face, else any face with
+// Chinese, else the default face (said once on standard error).
+class Font {
+ public:
+  // Fonts live as long as the process; the same request gives the same font.
+  static const Font* Open(const std::string& faceUtf8, int pixelSize, bool bold, bool italic, bool underline);
+
+  // The distance from one line's top to the next one's.
+  int LineHeight() const { return lineHeight_; }
+  // Width in pixels of one line of text.
+  int Width(const std::wstring& text) const;
+
+ private:
+  friend class Canvas;
+  Font(void* font, int lineHeight) : font_(font), lineHeight_(lineHeight) {}
+  void* font_;
+  int lineHeight_;
+};
+
+// GDI+ drawing on a buffer of premultiplied BGRA pixels, 4 bytes each,
+// rows top-down (a 32-bit top-down DIB section's layout).
+class Canvas {
+ public:
+  Canvas();
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  // Starts drawing on `pixels`; false when GDI+ cannot draw there.
+  bool Begin(void* pixels, int width, int height);
+  // Finishes drawing: everything drawn is in the pixels.
+  void End();
+
+  // Makes `area` transparent black.
+  void Clear(const Box& area);
+  // Drawing happens inside `clip` only.
+  void SetClip(const Box& clip);
+
+  // Colours are 0xAARRGGBB, blended over what is there.
+  void FillRect(const Box& box, uint32_t argb);
+  // Anti-aliased; `radius` fits the box.
+  void FillRoundRect(const Box& box, int radius, uint32_t argb);
+  // An anti-aliased border `size` wide inside the box.
+  void DrawRoundRect(const Box& box, int radius, int size, uint32_t argb);
+  // `source` of `image` stretched over `target`, its alpha scaled by `alpha` (0..255).
+  void DrawImage(const Image& image, const Box& source, const Box& target, int alpha);
+  // One line of anti-aliased text whose top left is at (x, y).
+  void DrawTextLine(const Font& font, const std::wstring& text, int x, int y, uint32_t argb);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Writes `argb` (0xAARRGGBB pixels, rows from the top) as a PNG file at the
+// UTF-8 `path`; false when it cannot be written.
+bool SavePng(const std::string& path, const uint32_t* argb, int width, int height);
+
+}  // namespace uilib::win32

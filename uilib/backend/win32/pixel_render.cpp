@@ -1,0 +1,179 @@
+#include "pixel_render.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "../text_layout.h"
+#include "gdiplus_canvas.h"
+
+namespace uilib::backend {
+
+namespace {
+
+constexpr size_t kMaxCachedLayouts = 4096;
+
+DWORD Alpha(DWORD argb) { return argb >> 24; }
+
+bool IsEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top; }
+
+win32::Box ToBox(const RECT& rc) { return win32::Box{rc.left, rc.top, rc.right, rc.bottom}; }
+
+const win32::Font* OpenFont(const CPaintManagerUI::TFontInfo& info) {
+  return win32::Font::Open(info.faceName.str(), info.size, info.bold, info.italic, info.underline);
+}
+
+}  // namespace
+
+PixelRender::PixelRender() : canvas_(std::make_unique<win32::Canvas>()) {}
+
+PixelRender::~PixelRender() = default;
+
+void PixelRender::Begin(void* pixels, int width, int height, const RECT& area) {
+  drawing_ = canvas_->Begin(pixels, width, height);
+  clips_.clear();
+  canvas_->Clear(ToBox(area));
+  PushClip(area);
+}
+
+void PixelRender::End() {
+  canvas_->End();
+  drawing_ = false;
+  clips_.clear();
+}
+
+void PixelRender::FillRect(const RECT& rc, DWORD argb) {
+  if (!drawing_ || clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
+  canvas_->FillRect(ToBox(rc), argb);
+}
+
+void PixelRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {
+  if (!drawing_ || clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
+  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
+  if (r <= 0) canvas_->FillRect(ToBox(rc), argb);
+  else canvas_->FillRoundRect(ToBox(rc), r, argb);
+}
+
+void PixelRender::FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) {
+  if (!drawing_ || clipEmpty_ || IsEmpty(rc)) return;
+  const int steps = vertical ? rc.bottom - rc.top : rc.right - rc.left;
+  for (int i = 0; i < steps; ++i) {
+    auto mix = [&](int shift) {
+      int a = static_cast<int>((from >> shift) & 0xFF);
+      int b = static_cast<int>((to >> shift) & 0xFF);
+      return static_cast<DWORD>(a + (b - a) * i / std::max(1, steps - 1)) << shift;
+    };
+    DWORD color = mix(24) | mix(16) | mix(8) | mix(0);
+    if (vertical) FillRect(RECT{rc.left, rc.top + i, rc.right, rc.top + i + 1}, color);
+    else FillRect(RECT{rc.left + i, rc.top, rc.left + i + 1, rc.bottom}, color);
+  }
+}
+
+void PixelRender::DrawRect(const RECT& rc, int size, DWORD argb) {
+  if (size <= 0) return;
+  FillRect(RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
+  FillRect(RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
+  FillRect(RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
+  FillRect(RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
+}
+
+void PixelRender::DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) {
+  if (!drawing_ || clipEmpty_ || size <= 0 || Alpha(argb) == 0 || IsEmpty(rc)) return;
+  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
+  if (r <= 0) DrawRect(rc, size, argb);
+  else canvas_->DrawRoundRect(ToBox(rc), r, size, argb);
+}
+
+const win32::Image* PixelRender::LoadImage(const std::string& file) {
+  auto it = images_.find(file);
+  if (it != images_.end()) return it->second.get();
+  std::unique_ptr<win32::Image> image;
+  std::string bytes;
+  if (CPaintManagerUI::LoadResource(file.c_str(), &bytes)) image = win32::Image::Decode(bytes);
+  if (!image) std::fprintf(stderr, "uilib: image %s: cannot be loaded from the skin\n", file.c_str());
+  return images_.emplace(file, std::move(image)).first->second.get();
+}
+
+bool PixelRender::DrawImage(const RECT& rc, LPCTSTR descriptor) {
+  if (!descriptor || !*descriptor) return false;
+  auto described = descriptors_.find(descriptor);
+  if (described == descriptors_.end()) {
+    described = descriptors_.emplace(descriptor, ParseImageDescriptor(descriptor)).first;
+  }
+  const ImageDescriptor& d = described->second;
+  const win32::Image* image = LoadImage(d.file);
+  if (!image) return false;
+  if (!drawing_ || clipEmpty_ || d.fade == 0) return true;
+  for (const ImagePiece& piece : ImagePieces(d, rc, image->Width(), image->Height())) {
+    canvas_->DrawImage(*image, ToBox(piece.source), ToBox(piece.target), d.fade);
+  }
+  return true;
+}
+
+const CPaintManagerUI::TFontInfo& PixelRender::FontInfo(int font) const {
+  static const CPaintManagerUI::TFontInfo fallback;
+  return manager_ ? manager_->GetFontInfo(font) : fallback;
+}
+
+void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UINT style) {
+  if (!drawing_ || clipEmpty_ || !text || !*text || Alpha(argb) == 0 || IsEmpty(rc)) return;
+  const win32::Font* face = OpenFont(FontInfo(font));
+  if (!face) return;
+  const int width = rc.right - rc.left;
+  // Breaking and shortening measure the text many times: done once per
+  // font, width and text.
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<const void*>(face), width,
+                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
+  std::string key = prefix + std::string(text);
+  auto cached = layouts_.find(key);
+  if (cached == layouts_.end()) {
+    if (layouts_.size() >= kMaxCachedLayouts) layouts_.clear();
+    auto measure = [face](const std::string& line) { return face->Width(win32::Widen(line)); };
+    cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
+  }
+  const std::vector<std::string>& lines = cached->second;
+  const int lineHeight = face->LineHeight();
+  int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
+  PushClip(rc);
+  for (const std::string& line : lines) {
+    std::wstring wide = win32::Widen(line);
+    if (!clipEmpty_) canvas_->DrawTextLine(*face, wide, LineLeft(rc, face->Width(wide), style), y, argb);
+    y += lineHeight;
+    if (y >= rc.bottom) break;
+  }
+  PopClip();
+}
+
+SIZE PixelRender::MeasureText(LPCTSTR text, int font) {
+  const win32::Font* face = OpenFont(FontInfo(font));
+  if (!face || !text) return SIZE{0, 0};
+  return SIZE{face->Width(win32::Widen(text)), face->LineHeight()};
+}
+
+void PixelRender::PushClip(const RECT& rc) {
+  RECT clip = rc;
+  if (!clips_.empty()) {
+    const RECT& outer = clips_.back();
+    clip = RECT{std::max(clip.left, outer.left), std::max(clip.top, outer.top), std::min(clip.right, outer.right),
+                std::min(clip.bottom, outer.bottom)};
+  }
+  clips_.push_back(clip);
+  ApplyClip();
+}
+
+void PixelRender::PopClip() {
+  if (!clips_.empty()) clips_.pop_back();
+  ApplyClip();
+}
+
+void PixelRender::ApplyClip() {
+  clipEmpty_ = !clips_.empty() && IsEmpty(clips_.back());
+  if (!drawing_ || clipEmpty_) return;
+  canvas_->SetClip(clips_.empty() ? win32::Box{-(1 << 20), -(1 << 20), 1 << 20, 1 << 20} : ToBox(clips_.back()));
+}
+
+bool SavePixelsAsPng(const std::string& path, const uint32_t* argb, int width, int height) {
+  return win32::SavePng(path, argb, width, height);
+}
+
+}  // namespace uilib::backend
