@@ -190,8 +190,11 @@ bool NextNativeMessage(Message* out, bool wait) {
   MSG msg;
   if (wait) {
     if (GetMessageW(&msg, nullptr, 0, 0) == -1) return false;
-  } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    return false;
+  } else {
+    // Input first: the system would hand out every posted message before it.
+    const bool taken = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT) ||
+                       PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    if (!taken) return false;
   }
   *out = MessageOf(msg.hwnd, msg.message, msg.wParam, msg.lParam);
   out->time = msg.time;
