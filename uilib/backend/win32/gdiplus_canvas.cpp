@@ -75,7 +75,65 @@ Image::Image(std::vector<uint32_t> pixels, int width, int height)
       bitmap_(new gp::Bitmap(width, height, width * 4, PixelFormat32bppPARGB,
                              reinterpret_cast<BYTE*>(pixels_.data()))) {}
 
-Image::~Image() { delete static_cast<gp::Bitmap*>(bitmap_); }
+Image::~Image() {
+  delete static_cast<gp::Bitmap*>(bitmap_);
+  for (auto& [key, stretch] : stretched_) delete static_cast<gp::Bitmap*>(stretch.bitmap);
+}
+
+namespace {
+
+// Stretches `part` of premultiplied `pixels` (`stride` pixels a row) to
+// `width` x `height` by bilinear filtering between pixel centres, reading
+// nothing outside the part.
+std::vector<uint32_t> Stretch(const std::vector<uint32_t>& pixels, int stride, const Box& part, int width, int height) {
+  const int sw = part.right - part.left;
+  const int sh = part.bottom - part.top;
+  auto sample = [&](int x, int y) {
+    return pixels[static_cast<size_t>(part.top + std::clamp(y, 0, sh - 1)) * static_cast<size_t>(stride) +
+                  static_cast<size_t>(part.left + std::clamp(x, 0, sw - 1))];
+  };
+  std::vector<uint32_t> out(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    const double fy = std::max(0.0, (y + 0.5) * sh / height - 0.5);
+    const int y0 = static_cast<int>(fy);
+    const double wy = fy - y0;
+    for (int x = 0; x < width; ++x) {
+      const double fx = std::max(0.0, (x + 0.5) * sw / width - 0.5);
+      const int x0 = static_cast<int>(fx);
+      const double wx = fx - x0;
+      const uint32_t corners[4] = {sample(x0, y0), sample(x0 + 1, y0), sample(x0, y0 + 1), sample(x0 + 1, y0 + 1)};
+      uint32_t pixel = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        auto channel = [&](int i) { return static_cast<double>((corners[i] >> shift) & 0xFF); };
+        const double top = channel(0) + (channel(1) - channel(0)) * wx;
+        const double bottom = channel(2) + (channel(3) - channel(2)) * wx;
+        pixel |= static_cast<uint32_t>(std::lround(top + (bottom - top) * wy)) << shift;
+      }
+      out[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = pixel;
+    }
+  }
+  return out;
+}
+
+// Stretched parts kept per image; sizes change as windows are resized.
+constexpr size_t kMaxStretchedParts = 64;
+
+}  // namespace
+
+void* Image::Stretched(const Box& part, int width, int height) const {
+  const auto key = std::make_tuple(part.left, part.top, part.right, part.bottom, width, height);
+  auto it = stretched_.find(key);
+  if (it != stretched_.end()) return it->second.bitmap;
+  if (stretched_.size() >= kMaxStretchedParts) {
+    for (auto& [unused, stretch] : stretched_) delete static_cast<gp::Bitmap*>(stretch.bitmap);
+    stretched_.clear();
+  }
+  Stretch& stretch = stretched_[key];
+  stretch.pixels = uilib::win32::Stretch(pixels_, width_, part, width, height);
+  stretch.bitmap = new gp::Bitmap(width, height, width * 4, PixelFormat32bppPARGB,
+                                  reinterpret_cast<BYTE*>(stretch.pixels.data()));
+  return stretch.bitmap;
+}
 
 std::unique_ptr<Image> Image::Decode(const std::string& bytes) {
   if (bytes.empty() || !StartGdiplus()) return nullptr;
@@ -255,6 +313,8 @@ bool Canvas::Begin(void* pixels, int width, int height) {
   if (graphics->GetLastStatus() != gp::Ok) return false;
   graphics->SetCompositingMode(gp::CompositingModeSourceOver);
   graphics->SetCompositingQuality(gp::CompositingQualityHighSpeed);
+  graphics->SetSmoothingMode(gp::SmoothingModeNone);
+  graphics->SetInterpolationMode(gp::InterpolationModeNearestNeighbor);
   graphics->SetPixelOffsetMode(gp::PixelOffsetModeHalf);
   graphics->SetTextRenderingHint(kTextHint);
   state_->target = std::move(target);
@@ -292,70 +352,44 @@ void Canvas::SetClip(const Box& clip) {
 void Canvas::FillRect(const Box& box, uint32_t argb) {
   if (!state_->graphics) return;
   gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeNone);
   state_->graphics->FillRectangle(&brush, ToRect(box));
 }
 
-namespace {
-
-// A rounded rectangle's outline: quarter circles of `radius` in the corners.
-void AddRoundRect(gp::GraphicsPath* path, const Box& box, int radius) {
-  const gp::REAL d = static_cast<gp::REAL>(2 * radius);
-  const gp::REAL l = static_cast<gp::REAL>(box.left);
-  const gp::REAL t = static_cast<gp::REAL>(box.top);
-  const gp::REAL r = static_cast<gp::REAL>(box.right);
-  const gp::REAL b = static_cast<gp::REAL>(box.bottom);
-  path->StartFigure();
-  if (radius <= 0) {
-    path->AddRectangle(gp::RectF(l, t, r - l, b - t));
-    return;
+void Canvas::FillCoverage(const Box& box, const uint8_t* coverage, uint32_t argb) {
+  const int width = box.right - box.left;
+  const int height = box.bottom - box.top;
+  if (!state_->graphics || width <= 0 || height <= 0) return;
+  // The colour weighted by the coverage, premultiplied, drawn pixel for pixel.
+  const uint32_t alpha = argb >> 24;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const uint32_t a = alpha * coverage[i] / 255;
+    auto scale = [&](int shift) { return (((argb >> shift) & 0xFF) * a / 255) << shift; };
+    pixels[i] = (a << 24) | scale(16) | scale(8) | scale(0);
   }
-  path->AddArc(l, t, d, d, 180, 90);
-  path->AddArc(r - d, t, d, d, 270, 90);
-  path->AddArc(r - d, b - d, d, d, 0, 90);
-  path->AddArc(l, b - d, d, d, 90, 90);
-  path->CloseFigure();
-}
-
-}  // namespace
-
-void Canvas::FillRoundRect(const Box& box, int radius, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::GraphicsPath path;
-  AddRoundRect(&path, box, radius);
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeAntiAlias);
-  state_->graphics->FillPath(&brush, &path);
-}
-
-void Canvas::DrawRoundRect(const Box& box, int radius, int size, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::GraphicsPath path(gp::FillModeAlternate);
-  AddRoundRect(&path, box, radius);
-  const Box inner{box.left + size, box.top + size, box.right - size, box.bottom - size};
-  if (inner.right > inner.left && inner.bottom > inner.top) AddRoundRect(&path, inner, std::max(0, radius - size));
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeAntiAlias);
-  state_->graphics->FillPath(&brush, &path);
+  gp::Bitmap mask(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels.data()));
+  state_->graphics->DrawImage(&mask, ToRect(box), 0, 0, width, height, gp::UnitPixel);
 }
 
 void Canvas::DrawImage(const Image& image, const Box& source, const Box& target, int alpha) {
-  if (!state_->graphics) return;
+  const Box part{std::max(source.left, 0), std::max(source.top, 0), std::min(source.right, image.width_),
+                 std::min(source.bottom, image.height_)};
+  const int width = target.right - target.left;
+  const int height = target.bottom - target.top;
+  if (!state_->graphics || part.right <= part.left || part.bottom <= part.top || width <= 0 || height <= 0) return;
   gp::ImageAttributes attributes;
-  // Stretched edges sample their own pixels, not transparent ones beyond them.
-  attributes.SetWrapMode(gp::WrapModeTileFlipXY);
   if (alpha < 255) {
     gp::ColorMatrix fade = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, alpha / 255.0f, 0},
                              {0, 0, 0, 0, 1}}};
     attributes.SetColorMatrix(&fade);
   }
-  const int sw = source.right - source.left;
-  const int sh = source.bottom - source.top;
-  const bool unscaled = sw == target.right - target.left && sh == target.bottom - target.top;
-  state_->graphics->SetInterpolationMode(unscaled ? gp::InterpolationModeNearestNeighbor
-                                                  : gp::InterpolationModeBilinear);
-  state_->graphics->DrawImage(static_cast<gp::Bitmap*>(image.bitmap_), ToRect(target), source.left, source.top, sw,
-                              sh, gp::UnitPixel, &attributes);
+  // Pixels are only ever copied one to one: a stretched part is stretched
+  // here first, as GDI+ implementations differ in where filtering samples
+  // and may blend in pixels beyond the part.
+  const bool unscaled = part.right - part.left == width && part.bottom - part.top == height;
+  auto* bitmap = static_cast<gp::Bitmap*>(unscaled ? image.bitmap_ : image.Stretched(part, width, height));
+  const Box from = unscaled ? part : Box{0, 0, width, height};
+  state_->graphics->DrawImage(bitmap, ToRect(target), from.left, from.top, width, height, gp::UnitPixel, &attributes);
 }
 
 void Canvas::DrawTextLine(const Font& font, const std::wstring& text, int x, int y, uint32_t argb) {

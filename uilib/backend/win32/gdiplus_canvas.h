@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace uilib::win32 {
@@ -41,10 +43,18 @@ class Image {
  private:
   friend class Canvas;
   Image(std::vector<uint32_t> pixels, int width, int height);
+  // `part` of the image stretched to `width` x `height`, made on first use.
+  void* Stretched(const Box& part, int width, int height) const;
+
   std::vector<uint32_t> pixels_;
   int width_;
   int height_;
   void* bitmap_;
+  struct Stretch {
+    std::vector<uint32_t> pixels;
+    void* bitmap;
+  };
+  mutable std::map<std::tuple<int, int, int, int, int, int>, Stretch> stretched_;
 };
 
 // A font of a size in pixels. The face is the one asked for when installed
@@ -88,10 +98,9 @@ class Canvas {
 
   // Colours are 0xAARRGGBB, blended over what is there.
   void FillRect(const Box& box, uint32_t argb);
-  // Anti-aliased; `radius` fits the box.
-  void FillRoundRect(const Box& box, int radius, uint32_t argb);
-  // An anti-aliased border `size` wide inside the box.
-  void DrawRoundRect(const Box& box, int radius, int size, uint32_t argb);
+  // Blends `argb` over the box, each pixel weighted by `coverage` (0..255,
+  // one byte a pixel, rows from the top left).
+  void FillCoverage(const Box& box, const uint8_t* coverage, uint32_t argb);
   // `source` of `image` stretched over `target`, its alpha scaled by `alpha` (0..255).
   void DrawImage(const Image& image, const Box& source, const Box& target, int alpha);
   // One line of anti-aliased text whose top left is at (x, y).

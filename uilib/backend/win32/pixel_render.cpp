@@ -46,41 +46,9 @@ void PixelRender::FillRect(const RECT& rc, DWORD argb) {
   canvas_->FillRect(ToBox(rc), argb);
 }
 
-void PixelRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {
-  if (!drawing_ || clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) canvas_->FillRect(ToBox(rc), argb);
-  else canvas_->FillRoundRect(ToBox(rc), r, argb);
-}
-
-void PixelRender::FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) {
-  if (!drawing_ || clipEmpty_ || IsEmpty(rc)) return;
-  const int steps = vertical ? rc.bottom - rc.top : rc.right - rc.left;
-  for (int i = 0; i < steps; ++i) {
-    auto mix = [&](int shift) {
-      int a = static_cast<int>((from >> shift) & 0xFF);
-      int b = static_cast<int>((to >> shift) & 0xFF);
-      return static_cast<DWORD>(a + (b - a) * i / std::max(1, steps - 1)) << shift;
-    };
-    DWORD color = mix(24) | mix(16) | mix(8) | mix(0);
-    if (vertical) FillRect(RECT{rc.left, rc.top + i, rc.right, rc.top + i + 1}, color);
-    else FillRect(RECT{rc.left + i, rc.top, rc.left + i + 1, rc.bottom}, color);
-  }
-}
-
-void PixelRender::DrawRect(const RECT& rc, int size, DWORD argb) {
-  if (size <= 0) return;
-  FillRect(RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
-  FillRect(RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
-  FillRect(RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
-}
-
-void PixelRender::DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) {
-  if (!drawing_ || clipEmpty_ || size <= 0 || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) DrawRect(rc, size, argb);
-  else canvas_->DrawRoundRect(ToBox(rc), r, size, argb);
+void PixelRender::DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) {
+  if (!drawing_ || clipEmpty_) return;
+  canvas_->FillCoverage(ToBox(place), shape.coverage->data(), argb);
 }
 
 const win32::Image* PixelRender::LoadImage(const std::string& file) {
