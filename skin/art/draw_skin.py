@@ -3,8 +3,9 @@
 
 Every picture is built from anti-aliased shapes (signed distances) in plain
 Python, so the art can be redrawn anywhere:  python3 skin/art/draw_skin.py
-It writes skin/DefaultSkin/img/*.png, skin/icons/*.png and the desktop's
-menu icon at the usual sizes, skin/icons/hicolor/<size>.png.
+It writes skin/DefaultSkin/img/*.png, skin/icons/*.png, the Windows
+program's icon resources skin/icons/*.ico and the desktop's menu icon at the
+usual sizes, skin/icons/hicolor/<size>.png.
 """
 import math
 import os
@@ -14,6 +15,9 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 IMG = os.path.join(HERE, "..", "DefaultSkin", "img")
 ICONS = os.path.join(HERE, "..", "icons")
+# The sizes Windows picks from for the window (107) and the tray (108) icons.
+ICO_SIZES_107 = (16, 20, 24, 32, 40, 48, 64)
+ICO_SIZES_108 = (16, 20, 24, 32)
 # The sizes desktops look for in the hicolor icon theme.
 HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
@@ -63,6 +67,32 @@ class Canvas:
         png += chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b"")
         with open(path, "wb") as f:
             f.write(png)
+
+    def dib(self):
+        """The picture as an icon image: a 32-bit bottom-up bitmap with
+        straight alpha, then an all-zero AND mask (the alpha decides)."""
+        header = struct.pack("<IiiHHIIiiII", 40, self.w, self.h * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+        pixels = bytearray()
+        for y in reversed(range(self.h)):
+            for x in range(self.w):
+                r, g, b, a = self.px[y * self.w + x]
+                if a > 0:
+                    r, g, b = r / a, g / a, b / a
+                pixels += bytes(int(round(min(1.0, max(0.0, v)) * 255)) for v in (b, g, r, a))
+        mask = bytes(((self.w + 31) // 32 * 4) * self.h)
+        return header + bytes(pixels) + mask
+
+
+def save_ico(canvases, path):
+    """Writes an .ico file holding `canvases`, one image per size."""
+    images = [c.dib() for c in canvases]
+    offset = 6 + 16 * len(images)
+    data = struct.pack("<HHH", 0, 1, len(images))
+    for c, image in zip(canvases, images):
+        data += struct.pack("<BBBBHHII", c.w % 256, c.h % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    with open(path, "wb") as f:
+        f.write(data + b"".join(images))
 
 
 # --- Signed distances ------------------------------------------------------
@@ -254,6 +284,8 @@ def main():
     app_icon(32).save(out("logo.png"))
     app_icon(64).save(os.path.join(ICONS, "tarvoni_107.png"))
     app_icon(32).save(os.path.join(ICONS, "tarvoni_108.png"))
+    save_ico([app_icon(size) for size in ICO_SIZES_107], os.path.join(ICONS, "tarvoni_107.ico"))
+    save_ico([app_icon(size) for size in ICO_SIZES_108], os.path.join(ICONS, "tarvoni_108.ico"))
     os.makedirs(os.path.join(ICONS, "hicolor"), exist_ok=True)
     for size in HICOLOR_SIZES:
         app_icon(size).save(os.path.join(ICONS, "hicolor", "%d.png" % size))
