@@ -11,7 +11,6 @@ using std::min;
 #include <gdiplus.h>
 
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -57,14 +56,6 @@ const gp::StringFormat& LineFormat() {
 constexpr gp::TextRenderingHint kTextHint = gp::TextRenderingHintAntiAlias;
 
 }  // namespace
-
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
 
 // --- Images -------------------------------------------------------------------
 
@@ -234,29 +225,24 @@ std::wstring ChooseFamily(const std::wstring& face) {
 
 }  // namespace
 
-const Font* Font::Open(const std::string& faceUtf8, int pixelSize, bool bold, bool italic, bool underline) {
+const Font* Font::Open(const std::wstring& face, int pixelSize, bool bold, bool italic, bool underline) {
   if (!StartGdiplus()) return nullptr;
-  using Key = std::tuple<std::string, int, bool, bool, bool>;
+  using Key = std::tuple<std::wstring, int, bool, bool, bool>;
   // Fonts live as long as the process, while text may still be drawn.
   static auto& fonts = *new std::map<Key, Font*>;
-  static auto& families = *new std::map<std::string, std::wstring>;
+  static auto& families = *new std::map<std::wstring, std::wstring>;
   static std::mutex mutex;
   std::lock_guard<std::mutex> lock(mutex);
   const int size = pixelSize > 0 ? pixelSize : 12;
-  Key key{faceUtf8, size, bold, italic, underline};
+  Key key{face, size, bold, italic, underline};
   auto it = fonts.find(key);
   if (it != fonts.end()) return it->second;
 
-  auto chosen = families.find(faceUtf8);
-  if (chosen == families.end()) {
-    chosen = families.emplace(faceUtf8, ChooseFamily(Widen(faceUtf8))).first;
-    if (chosen->second.empty()) {
-      std::fprintf(stderr, "uilib: no installed font shows Chinese for \"%s\"; using the default face\n",
-                   faceUtf8.c_str());
-    }
-  }
-  std::unique_ptr<gp::FontFamily> family(chosen->second.empty() ? gp::FontFamily::GenericSansSerif()->Clone()
-                                                                 : new gp::FontFamily(chosen->second.c_str()));
+  auto chosen = families.find(face);
+  if (chosen == families.end()) chosen = families.emplace(face, ChooseFamily(face)).first;
+  const std::wstring& familyName = chosen->second;
+  std::unique_ptr<gp::FontFamily> family(familyName.empty() ? gp::FontFamily::GenericSansSerif()->Clone()
+                                                            : new gp::FontFamily(familyName.c_str()));
   int style = gp::FontStyleRegular;
   if (bold) style |= gp::FontStyleBold;
   if (italic) style |= gp::FontStyleItalic;
@@ -271,7 +257,7 @@ const Font* Font::Open(const std::string& faceUtf8, int pixelSize, bool bold, bo
   const double em = family->GetEmHeight(style);
   const int lineHeight =
       em > 0 ? static_cast<int>(std::lround(family->GetLineSpacing(style) * size / em)) : size + size / 4;
-  Font* opened = new Font(font, lineHeight);
+  Font* opened = new Font(font, lineHeight, !familyName.empty());
   fonts[key] = opened;
   return opened;
 }
@@ -421,13 +407,13 @@ bool PngEncoder(CLSID* clsid) {
 
 }  // namespace
 
-bool SavePng(const std::string& path, const uint32_t* argb, int width, int height) {
+bool SavePng(const std::wstring& path, const uint32_t* argb, int width, int height) {
   CLSID png;
   if (!argb || width <= 0 || height <= 0 || !StartGdiplus() || !PngEncoder(&png)) return false;
   // 0xAARRGGBB words are GDI+'s 32bppARGB layout as they lie in memory.
   gp::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
                     reinterpret_cast<BYTE*>(const_cast<uint32_t*>(argb)));
-  return bitmap.GetLastStatus() == gp::Ok && bitmap.Save(Widen(path).c_str(), &png, nullptr) == gp::Ok;
+  return bitmap.GetLastStatus() == gp::Ok && bitmap.Save(path.c_str(), &png, nullptr) == gp::Ok;
 }
 
 }  // namespace uilib::win32

@@ -24,9 +24,6 @@ struct Box {
   int bottom = 0;
 };
 
-// UTF-16 for a UTF-8 text (invalid bytes become U+FFFD).
-std::wstring Widen(const std::string& utf8);
-
 // A decoded image, kept as premultiplied pixels ready to draw.
 class Image {
  public:
@@ -59,11 +56,14 @@ class Image {
 
 // A font of a size in pixels. The face is the one asked for when installed
 // and able to show Chinese, else a usual Chinese UI face, else any face with
-// Chinese, else the default face (said once on standard error).
+// Chinese, else the default face.
 class Font {
  public:
   // Fonts live as long as the process; the same request gives the same font.
-  static const Font* Open(const std::string& faceUtf8, int pixelSize, bool bold, bool italic, bool underline);
+  static const Font* Open(const std::wstring& face, int pixelSize, bool bold, bool italic, bool underline);
+
+  // False when no installed face shows Chinese and the default face stood in.
+  bool ShowsChinese() const { return showsChinese_; }
 
   // The distance from one line's top to the next one's.
   int LineHeight() const { return lineHeight_; }
@@ -72,9 +72,11 @@ class Font {
 
  private:
   friend class Canvas;
-  Font(void* font, int lineHeight) : font_(font), lineHeight_(lineHeight) {}
+  Font(void* font, int lineHeight, bool showsChinese)
+      : font_(font), lineHeight_(lineHeight), showsChinese_(showsChinese) {}
   void* font_;
   int lineHeight_;
+  bool showsChinese_;
 };
 
 // GDI+ drawing on a buffer of premultiplied BGRA pixels, 4 bytes each,
@@ -111,8 +113,8 @@ class Canvas {
   std::unique_ptr<State> state_;
 };
 
-// Writes `argb` (0xAARRGGBB pixels, rows from the top) as a PNG file at the
-// UTF-8 `path`; false when it cannot be written.
-bool SavePng(const std::string& path, const uint32_t* argb, int width, int height);
+// Writes `argb` (0xAARRGGBB pixels, rows from the top) as a PNG file at
+// `path`; false when it cannot be written.
+bool SavePng(const std::wstring& path, const uint32_t* argb, int width, int height);
 
 }  // namespace uilib::win32

@@ -5,6 +5,7 @@
 
 #include "../text_layout.h"
 #include "gdiplus_canvas.h"
+#include "win32_backend.h"
 
 namespace uilib::backend {
 
@@ -18,8 +19,17 @@ bool IsEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top
 
 win32::Box ToBox(const RECT& rc) { return win32::Box{rc.left, rc.top, rc.right, rc.bottom}; }
 
+// The font for `info`; a face that cannot show Chinese is said once on standard error.
 const win32::Font* OpenFont(const CPaintManagerUI::TFontInfo& info) {
-  return win32::Font::Open(info.faceName.str(), info.size, info.bold, info.italic, info.underline);
+  const win32::Font* font = win32::Font::Open(Utf16(info.faceName.str()), info.size, info.bold, info.italic,
+                                              info.underline);
+  static bool reported = false;
+  if (font && !font->ShowsChinese() && !reported) {
+    reported = true;
+    std::fprintf(stderr, "uilib: no installed font shows Chinese for \"%s\"; the default face stands in\n",
+                 info.faceName.GetData());
+  }
+  return font;
 }
 
 }  // namespace
@@ -96,7 +106,7 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
   auto cached = layouts_.find(key);
   if (cached == layouts_.end()) {
     if (layouts_.size() >= kMaxCachedLayouts) layouts_.clear();
-    auto measure = [face](const std::string& line) { return face->Width(win32::Widen(line)); };
+    auto measure = [face](const std::string& line) { return face->Width(Utf16(line)); };
     cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
   }
   const std::vector<std::string>& lines = cached->second;
@@ -104,7 +114,7 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
   int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   PushClip(rc);
   for (const std::string& line : lines) {
-    std::wstring wide = win32::Widen(line);
+    std::wstring wide = Utf16(line);
     if (!clipEmpty_) canvas_->DrawTextLine(*face, wide, LineLeft(rc, face->Width(wide), style), y, argb);
     y += lineHeight;
     if (y >= rc.bottom) break;
@@ -115,7 +125,7 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
 SIZE PixelRender::MeasureText(LPCTSTR text, int font) {
   const win32::Font* face = OpenFont(FontInfo(font));
   if (!face || !text) return SIZE{0, 0};
-  return SIZE{face->Width(win32::Widen(text)), face->LineHeight()};
+  return SIZE{face->Width(Utf16(text)), face->LineHeight()};
 }
 
 void PixelRender::PushClip(const RECT& rc) {
@@ -141,7 +151,7 @@ void PixelRender::ApplyClip() {
 }
 
 bool SavePixelsAsPng(const std::string& path, const uint32_t* argb, int width, int height) {
-  return win32::SavePng(path, argb, width, height);
+  return win32::SavePng(Utf16(path), argb, width, height);
 }
 
 }  // namespace uilib::backend
