@@ -12,7 +12,6 @@ using std::min;
 
 #include <cmath>
 #include <map>
-#include <mutex>
 #include <tuple>
 
 namespace uilib::win32 {
@@ -76,7 +75,7 @@ namespace {
 // Stretches `part` of premultiplied `pixels` (`stride` pixels a row) to
 // `width` x `height` by bilinear filtering between pixel centres, reading
 // nothing outside the part.
-std::vector<uint32_t> Stretch(const std::vector<uint32_t>& pixels, int stride, const Box& part, int width, int height) {
+std::vector<uint32_t> StretchPixels(const std::vector<uint32_t>& pixels, int stride, const Box& part, int width, int height) {
   const int sw = part.right - part.left;
   const int sh = part.bottom - part.top;
   auto sample = [&](int x, int y) {
@@ -119,8 +118,8 @@ void* Image::Stretched(const Box& part, int width, int height) const {
     for (auto& [unused, stretch] : stretched_) delete static_cast<gp::Bitmap*>(stretch.bitmap);
     stretched_.clear();
   }
-  Stretch& stretch = stretched_[key];
-  stretch.pixels = uilib::win32::Stretch(pixels_, width_, part, width, height);
+  StretchedPart& stretch = stretched_[key];
+  stretch.pixels = StretchPixels(pixels_, width_, part, width, height);
   stretch.bitmap = new gp::Bitmap(width, height, width * 4, PixelFormat32bppPARGB,
                                   reinterpret_cast<BYTE*>(stretch.pixels.data()));
   return stretch.bitmap;
@@ -231,8 +230,6 @@ const Font* Font::Open(const std::wstring& face, int pixelSize, bool bold, bool 
   // Fonts live as long as the process, while text may still be drawn.
   static auto& fonts = *new std::map<Key, Font*>;
   static auto& families = *new std::map<std::wstring, std::wstring>;
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
   const int size = pixelSize > 0 ? pixelSize : 12;
   Key key{face, size, bold, italic, underline};
   auto it = fonts.find(key);
@@ -284,6 +281,7 @@ struct Canvas::State {
   BYTE* pixels = nullptr;
   int width = 0;
   int height = 0;
+  Box clip;
 };
 
 Canvas::Canvas() : state_(std::make_unique<State>()) {}
@@ -332,13 +330,40 @@ void Canvas::Clear(const Box& area) {
 }
 
 void Canvas::SetClip(const Box& clip) {
-  if (state_->graphics) state_->graphics->SetClip(ToRect(clip), gp::CombineModeReplace);
+  if (!state_->graphics) return;
+  state_->clip = clip;
+  state_->graphics->SetClip(ToRect(clip), gp::CombineModeReplace);
 }
 
 void Canvas::FillRect(const Box& box, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->FillRectangle(&brush, ToRect(box));
+  if (!state_->pixels) return;
+  // Solid rectangles on whole pixels are blended here directly: the
+  // commonest drawing, many times faster than through a GDI+ brush.
+  const Box& clip = state_->clip;
+  const int left = std::max({box.left, clip.left, 0});
+  const int top = std::max({box.top, clip.top, 0});
+  const int right = std::min({box.right, clip.right, state_->width});
+  const int bottom = std::min({box.bottom, clip.bottom, state_->height});
+  if (right <= left || bottom <= top) return;
+  const uint32_t alpha = argb >> 24;
+  auto premultiply = [&](int shift) { return ((((argb >> shift) & 0xFF) * alpha + 127) / 255) << shift; };
+  const uint32_t color = (alpha << 24) | premultiply(16) | premultiply(8) | premultiply(0);
+  for (int y = top; y < bottom; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(state_->pixels) + static_cast<size_t>(y) * state_->width;
+    if (alpha == 255) {
+      std::fill(row + left, row + right, color);
+      continue;
+    }
+    for (int x = left; x < right; ++x) {
+      const uint32_t under = row[x];
+      uint32_t blended = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t rest = ((under >> shift) & 0xFF) * (255 - alpha) + 127;
+        blended |= (((color >> shift) & 0xFF) + rest / 255) << shift;
+      }
+      row[x] = blended;
+    }
+  }
 }
 
 void Canvas::FillCoverage(const Box& box, const uint8_t* coverage, uint32_t argb) {

@@ -1,10 +1,7 @@
 // The native side of the Win32 backend's drawing: GDI+ on a 32-bit pixel
 // buffer, images decoded by GDI+, fonts chosen by name with Chinese-capable
-// fallbacks, PNG files written by GDI+'s encoder.
-//
-// A native header: plain C++ only, it includes neither <windows.h> nor the
-// toolkit's headers (whose Win32-shaped names would collide), so that both
-// sides of the firewall can include it.
+// fallbacks, PNG files written by GDI+'s encoder. See native_window.h for
+// the firewall between the toolkit's names and the system's.
 #pragma once
 
 #include <cstdint>
@@ -47,16 +44,16 @@ class Image {
   int width_;
   int height_;
   void* bitmap_;
-  struct Stretch {
+  struct StretchedPart {
     std::vector<uint32_t> pixels;
     void* bitmap;
   };
-  mutable std::map<std::tuple<int, int, int, int, int, int>, Stretch> stretched_;
+  mutable std::map<std::tuple<int, int, int, int, int, int>, StretchedPart> stretched_;
 };
 
 // A font of a size in pixels. The face is the one asked for when installed
 // and able to show Chinese, else a usual Chinese UI face, else any face with
-// Chinese, else the default face.
+// Chinese, else the default face. Fonts are opened and measured on the UI thread.
 class Font {
  public:
   // Fonts live as long as the process; the same request gives the same font.
