@@ -2,6 +2,7 @@
 // life cycle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -108,7 +109,10 @@ TEST_F(MessagesTest, AltF4ClosesAndDestroysTheWindowAndPostsAfterAreRefused) {
   HWND gone = window_;
   window_.messages().clear();
   window_.SendMessage(WM_SYSKEYDOWN, VK_F4, 1 << 29);
-  EXPECT_EQ(window_.messages(), (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+  // The system sends more on the way (activation, positions): these are the steps.
+  const std::vector<UINT> steps{WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY};
+  std::erase_if(window_.messages(), [&steps](UINT msg) { return std::find(steps.begin(), steps.end(), msg) == steps.end(); });
+  EXPECT_EQ(window_.messages(), steps);
   EXPECT_TRUE(finalRan);
   EXPECT_FALSE(IsWindow(gone));
   EXPECT_EQ(window_.GetHWND(), nullptr);
