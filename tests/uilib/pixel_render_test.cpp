@@ -9,7 +9,7 @@
 
 #include "support/temp_dir.h"
 #include "uilib/ui_manager.h"
-#include "../../../uilib/backend/win32/pixel_render.h"
+#include "../../uilib/backend/win32/pixel_render.h"
 
 namespace {
 
@@ -314,8 +314,10 @@ TEST_F(PixelRenderTest, TextColourAndTransparencyAreTheOnesAskedFor) {
 // Skin images read from a folder of the test's own.
 class PixelRenderImageTest : public PixelRenderTest {
  protected:
-  PixelRenderImageTest() { CPaintManagerUI::SetResourcePath((folder_.Folder() + "/").c_str()); }
-  ~PixelRenderImageTest() override { CPaintManagerUI::SetResourcePath(""); }
+  PixelRenderImageTest() {
+    CPaintManagerUI::SetResourcePath((folder_.Folder() + "\\").c_str());
+    CPaintManagerUI::SetResourceZip("");
+  }
 
   testsupport::TempDir folder_;
 };
@@ -427,7 +429,8 @@ TEST_F(PixelRenderImageTest, AnImageThatCannotBeLoadedIsReportedAndDrawsNothing)
 }
 
 TEST(PixelRenderSkinTest, TheSkinsCoverTileNineSlicedKeepsItsRoundedCorners) {
-  CPaintManagerUI::SetResourcePath(TARVONI_SKIN_SOURCE);
+  CPaintManagerUI::SetResourcePath(TARVONI_SKIN_FOLDER);
+  CPaintManagerUI::SetResourceZip("DefaultSkin.dll", true);
   std::vector<uint32_t> pixels(200 * 120, 0);
   PixelRender render;
   auto paint = [&](const RECT& rc, const char* descriptor) {
@@ -458,7 +461,6 @@ TEST(PixelRenderSkinTest, TheSkinsCoverTileNineSlicedKeepsItsRoundedCorners) {
   for (int x = 16; x < 184; x += 7) {
     for (int y = 16; y < 44; y += 3) ASSERT_EQ(pixels[static_cast<size_t>(y) * 200 + x] >> 24, 255u) << x << "," << y;
   }
-  CPaintManagerUI::SetResourcePath("");
 }
 
 }  // namespace
