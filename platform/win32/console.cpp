@@ -12,8 +12,10 @@
 namespace platform {
 
 std::vector<std::string> StartConsoleProgram(int, char**) {
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
+  // A window program started without a console has no standard streams.
+  for (FILE* stream : {stdout, stderr}) {
+    if (_fileno(stream) >= 0) _setmode(_fileno(stream), _O_BINARY);
+  }
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> arguments;

@@ -22,18 +22,6 @@ std::string KnownFolder(const KNOWNFOLDERID& id) {
   return folder;
 }
 
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = text ? text : L"error " + std::to_wstring(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.')) {
-    message.pop_back();
-  }
-  return Narrow(message);
-}
-
 }  // namespace
 
 std::string ProgramFolder() {

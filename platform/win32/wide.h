@@ -11,5 +11,8 @@ namespace platform {
 std::wstring Widen(std::string_view text);
 // UTF-8 of text a wide API gave.
 std::string Narrow(std::wstring_view text);
+// The system's text for an error code (GetLastError's), in UTF-8, without
+// the closing period.
+std::string SystemMessage(unsigned long code);
 
 }  // namespace platform

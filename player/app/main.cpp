@@ -7,9 +7,11 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/music_box.h"
 #include "catalogue/catalogue_file.h"
+#include "platform/console.h"
 #include "platform/instance.h"
 #include "platform/paths.h"
 
@@ -58,7 +60,7 @@ std::unique_ptr<platform::SingleInstance> ClaimTheOnlyPlayer(const PlayerFolders
       std::printf("tarvoni: already running; its window is shown\n");
       EndProcess(0);
     case platform::SingleInstance::Outcome::kOtherSilent:
-      std::fprintf(stderr, "tarvoni: another tarvoni holds %starvoni.lock but does not answer\n", folder.c_str());
+      std::fprintf(stderr, "tarvoni: another tarvoni is running (claimed in %s) but does not answer\n", folder.c_str());
       EndProcess(1);
     case platform::SingleInstance::Outcome::kUnavailable:
       std::fprintf(stderr, "tarvoni: cannot make sure this is the only player running (%s)\n", error.c_str());
@@ -70,17 +72,18 @@ std::unique_ptr<platform::SingleInstance> ClaimTheOnlyPlayer(const PlayerFolders
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const std::string option = argv[1];
-    if (option == "--help" && argc == 2) {
+  const std::vector<std::string> arguments = platform::StartConsoleProgram(argc, argv);
+  if (!arguments.empty()) {
+    const std::string& option = arguments[0];
+    if (option == "--help" && arguments.size() == 1) {
       std::fputs(kUsageText, stdout);
       return 0;
     }
-    if (option == "--version" && argc == 2) {
+    if (option == "--version" && arguments.size() == 1) {
       std::printf("tarvoni %s\n", TARVONI_VERSION);
       return 0;
     }
-    std::fprintf(stderr, "tarvoni: unknown argument %s\n%s", argv[1], kUsageText);
+    std::fprintf(stderr, "tarvoni: unknown argument %s\n%s", option.c_str(), kUsageText);
     return 2;
   }
   if (!HaveDisplay()) {

@@ -45,8 +45,9 @@ bool OpenInBrowserWithPath(const std::string& url, const std::string& path) {
   setenv("PATH", saved.c_str(), 1);
   return opened;
 }
+#endif
 
-#ifndef _WIN32  // XDG folders and Unix-socket single instance
+#ifndef _WIN32  // XDG folders
 TEST(UserFoldersTest, FollowTheXdgVariablesOrTheHomeFolderAndCreateWholePaths) {
   TempDir dir;
   const char* names[] = {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "HOME"};
@@ -68,6 +69,7 @@ TEST(UserFoldersTest, FollowTheXdgVariablesOrTheHomeFolderAndCreateWholePaths) {
   EXPECT_TRUE(platform::CreateFolders(dir.Path("a/b"), &error)) << "an existing folder is fine";
   for (const auto& [value, name] : saved) value.empty() ? unsetenv(name) : setenv(name, value.c_str(), 1);
 }
+#endif
 
 // Claims "player" in `folder`, counting the requests to show itself in `shown`.
 std::unique_ptr<platform::SingleInstance> ClaimPlayer(const TempDir& folder, std::atomic<int>* shown,
@@ -81,9 +83,11 @@ TEST(SingleInstanceThreadsTest, ALaterClaimAsksTheHolderToShowItselfAndTheClaimE
   TempDir folder;
   std::atomic<int> shown{0};
   Outcome outcome;
+#ifndef _WIN32
   // What a holder that died left behind: its lock file and its socket file.
   folder.Write("player.lock", "");
   folder.Write("player.socket", "");
+#endif
   auto first = ClaimPlayer(folder, &shown, &outcome);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(outcome, Outcome::kFirst);
@@ -92,17 +96,23 @@ TEST(SingleInstanceThreadsTest, ALaterClaimAsksTheHolderToShowItselfAndTheClaimE
     EXPECT_EQ(outcome, Outcome::kOtherAnswered);
     EXPECT_EQ(shown.load(), later);
   }
+  TempDir otherCopy;
+  std::atomic<int> otherShown{0};
+  EXPECT_NE(ClaimPlayer(otherCopy, &otherShown, &outcome), nullptr) << "a copy with a folder of its own runs too";
+  EXPECT_EQ(outcome, Outcome::kFirst);
   first.reset();
   EXPECT_NE(ClaimPlayer(folder, &shown, &outcome), nullptr);
   EXPECT_EQ(outcome, Outcome::kFirst);
-
+  EXPECT_EQ(shown.load(), 2);
+#ifndef _WIN32
   std::string error;
   EXPECT_EQ(platform::SingleInstance::Claim(folder.Path("missing/"), "player", [] {}, &outcome, &error), nullptr);
   EXPECT_EQ(outcome, Outcome::kUnavailable);
   EXPECT_EQ(error, folder.Path("missing/player.lock") + ": No such file or directory");
-}
 #endif
+}
 
+#ifndef _WIN32
 TEST(OpenInBrowserTest, HandsTheAddressOverUntouchedByTheShellAndFailsWithoutAnOpener) {
   TempDir dir;
   std::string opener = dir.Write("xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
