@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../text_layout.h"
 #include "fonts.h"
 
 namespace uilib::backend {
@@ -172,20 +171,8 @@ void SdlRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UIN
   CPaintManagerUI::TFontInfo fallback;
   TTF_Font* ttf = OpenFont(manager_ ? manager_->GetFontInfo(font) : fallback);
   if (!ttf) return;
-  const int width = rc.right - rc.left;
-  // Breaking and shortening measure the text many times: done once per
-  // font, width and text.
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<void*>(ttf), width,
-                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
-  std::string key = prefix + std::string(text);
-  auto cached = layouts_.find(key);
-  if (cached == layouts_.end()) {
-    if (layouts_.size() >= kMaxCachedTexts) layouts_.clear();
-    auto measure = [ttf](const std::string& line) { return TextWidth(ttf, line); };
-    cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
-  }
-  const std::vector<std::string>& lines = cached->second;
+  auto measure = [ttf](const std::string& line) { return TextWidth(ttf, line); };
+  const std::vector<std::string>& lines = layouts_.Lines(ttf, text, rc.right - rc.left, style, measure);
   const int lineHeight = TTF_FontLineSkip(ttf);
   int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   RECT clip = rc;

@@ -13,6 +13,7 @@
 
 #include "../image_descriptor.h"
 #include "../shape_render.h"
+#include "../text_layout.h"
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
 
@@ -64,7 +65,7 @@ class SdlRender final : public ShapeRender {
   std::unordered_map<std::string, ImageDescriptor> descriptors_;
   std::unordered_map<std::string, Image> images_;
   std::unordered_map<std::string, TextTexture> texts_;
-  std::unordered_map<std::string, std::vector<std::string>> layouts_;
+  LayoutCache layouts_;
   std::map<std::tuple<int, int, int>, SDL_Texture*> corners_;
 };
 

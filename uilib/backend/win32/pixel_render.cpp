@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../text_layout.h"
 #include "gdiplus_canvas.h"
 #include "win32_backend.h"
 
 namespace uilib::backend {
 
 namespace {
-
-constexpr size_t kMaxCachedLayouts = 4096;
 
 DWORD Alpha(DWORD argb) { return argb >> 24; }
 
@@ -96,20 +93,8 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
   if (!drawing_ || clipEmpty_ || !text || !*text || Alpha(argb) == 0 || IsEmpty(rc)) return;
   const win32::Font* face = OpenFont(FontInfo(font));
   if (!face) return;
-  const int width = rc.right - rc.left;
-  // Breaking and shortening measure the text many times: done once per
-  // font, width and text.
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<const void*>(face), width,
-                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
-  std::string key = prefix + std::string(text);
-  auto cached = layouts_.find(key);
-  if (cached == layouts_.end()) {
-    if (layouts_.size() >= kMaxCachedLayouts) layouts_.clear();
-    auto measure = [face](const std::string& line) { return face->Width(Utf16(line)); };
-    cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
-  }
-  const std::vector<std::string>& lines = cached->second;
+  auto measure = [face](const std::string& line) { return face->Width(Utf16(line)); };
+  const std::vector<std::string>& lines = layouts_.Lines(face, text, rc.right - rc.left, style, measure);
   const int lineHeight = face->LineHeight();
   int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   PushClip(rc);

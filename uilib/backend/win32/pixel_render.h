@@ -11,6 +11,7 @@
 
 #include "../image_descriptor.h"
 #include "../shape_render.h"
+#include "../text_layout.h"
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
 
@@ -58,7 +59,7 @@ class PixelRender final : public ShapeRender {
   bool clipEmpty_ = false;
   std::unordered_map<std::string, ImageDescriptor> descriptors_;
   std::unordered_map<std::string, std::unique_ptr<win32::Image>> images_;
-  std::unordered_map<std::string, std::vector<std::string>> layouts_;
+  LayoutCache layouts_;
 };
 
 // Writes `argb` (width x height, 0xAARRGGBB, row by row from the top left) as a PNG file; UTF-8 path.
