@@ -74,6 +74,24 @@ TEST_F(MessagesTest, PostedMessagesFromOtherThreadsAllArriveInTheirOrder) {
   EXPECT_TRUE(ordered);
 }
 
+TEST_F(MessagesTest, SendMessageFromAnotherThreadRunsTheHandlerOnTheUiThreadAndReturnsItsResult) {
+  const std::thread::id uiThread = std::this_thread::get_id();
+  std::thread::id handledOn;
+  window_.onMessage = [&](UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_NCHITTEST) handledOn = std::this_thread::get_id();
+  };
+  RECT bounds{};
+  ASSERT_TRUE(GetWindowRect(window_, &bounds));
+  const LPARAM inside = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+  HWND target = window_;
+  std::atomic<LRESULT> answer{-5};
+  std::thread sender([&] { answer = SendMessage(target, WM_NCHITTEST, 0, inside); });
+  EXPECT_TRUE(PumpUntil([&] { return answer.load() != -5; }));
+  sender.join();
+  EXPECT_EQ(answer.load(), HTCLIENT);
+  EXPECT_EQ(handledOn, uiThread);
+}
+
 // A flood of changes is painted at most once per frame; no change, no paint.
 TEST_F(MessagesTest, RepaintsFollowChangesAtMostOncePerFrameAndNeverWithoutOne) {
   window_.ShowWindow(true, false);

@@ -22,15 +22,15 @@ void CALLBACK CheckBox(HWND, UINT, UINT_PTR, DWORD) {
   if (HWND box = FindWindowW(nullptr, kBoxTitle)) PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-BOOL CALLBACK FindTrayIcon(HWND window, LPARAM found) {
+BOOL CALLBACK FindTrayIcons(HWND window, LPARAM found) {
   wchar_t name[64] = L"";
   GetClassNameW(window, name, 64);
   if (lstrcmpW(name, L"__winex11_tray_icon") == 0) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
+    reinterpret_cast<std::vector<void*>*>(found)->push_back(window);
+  } else {
+    EnumChildWindows(window, FindTrayIcons, found);
   }
-  EnumChildWindows(window, FindTrayIcon, found);
-  return *reinterpret_cast<HWND*>(found) == nullptr;
+  return TRUE;
 }
 
 }  // namespace
@@ -76,9 +76,9 @@ bool RunMessageBoxUntil(bool (*done)(void*), void* context, int timeoutMs) {
   return g_wait.held;
 }
 
-void* WineTrayIconWindow() {
-  HWND found = nullptr;
-  EnumWindows(FindTrayIcon, reinterpret_cast<LPARAM>(&found));
+std::vector<void*> WineTrayIconWindows() {
+  std::vector<void*> found;
+  EnumWindows(FindTrayIcons, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

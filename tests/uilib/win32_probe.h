@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace probe {
 
@@ -23,8 +24,8 @@ void SetKeyDown(int key, bool down);
 // Runs a message box (a modal loop of the system's, which knows nothing of
 // the toolkit) until `done(context)` holds or `timeoutMs` pass; true when it held.
 bool RunMessageBoxUntil(bool (*done)(void*), void* context, int timeoutMs);
-// The shell's window for the tray icon that Wine shows (docked in an X
-// tray, or in its own small tray window when none runs); null elsewhere.
-void* WineTrayIconWindow();
+// The shell's windows of the tray icons that Wine shows (docked in an X
+// tray, or in its own small tray window when none runs); none elsewhere.
+std::vector<void*> WineTrayIconWindows();
 
 }  // namespace probe

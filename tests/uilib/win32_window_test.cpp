@@ -4,6 +4,7 @@
 // window as they do on Linux.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -132,6 +133,7 @@ TEST(Win32WindowTest, TheTrayIconCallsTheWindowBackWithItsNumberAndTheMouseMessa
     if (msg == kTrayMessage) calls.emplace_back(wParam, lParam);
   };
   EXPECT_TRUE(IsSystemTrayAvailable());
+  const std::vector<void*> before = probe::WineTrayIconWindows();
   NOTIFYICONDATA data{};
   data.hWnd = *window;
   data.uID = 108;
@@ -145,11 +147,15 @@ TEST(Win32WindowTest, TheTrayIconCallsTheWindowBackWithItsNumberAndTheMouseMessa
   std::snprintf(data.szTip, sizeof data.szTip, "%s", "Tarvoni");
   EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &data));
 
-  void* icon = probe::WineTrayIconWindow();
-  if (!icon) {
+  // Ours is the icon window that was not there before.
+  std::vector<void*> icons = probe::WineTrayIconWindows();
+  std::erase_if(icons, [&before](void* icon) { return std::find(before.begin(), before.end(), icon) != before.end(); });
+  if (icons.empty()) {
     delete window;
     GTEST_SKIP() << "not Wine's shell: no icon window to click";
   }
+  ASSERT_EQ(icons.size(), 1u);
+  void* icon = icons.front();
   for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}) {
     probe::PostSystemMessage(icon, mouse, 0, MAKELPARAM(4, 4));
   }
@@ -158,7 +164,7 @@ TEST(Win32WindowTest, TheTrayIconCallsTheWindowBackWithItsNumberAndTheMouseMessa
                        {108, WM_LBUTTONDOWN}, {108, WM_LBUTTONUP}, {108, WM_RBUTTONDOWN}, {108, WM_RBUTTONUP}}));
 
   delete window;
-  EXPECT_EQ(probe::WineTrayIconWindow(), nullptr) << "a window that goes takes its icons with it";
+  EXPECT_EQ(probe::WineTrayIconWindows(), before) << "a window that goes takes its icons with it";
   EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &data));
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -34,7 +35,8 @@ struct NativeWindow {
 
 WindowHandler g_windowHandler = nullptr;
 WakeHandler g_wakeHandler = nullptr;
-HWND g_messageWindow = nullptr;
+// Set once by the UI thread; read by any thread that posts.
+std::atomic<HWND> g_messageWindow{nullptr};
 
 NativeWindow* NativeOf(HWND hwnd) {
   return reinterpret_cast<NativeWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -141,7 +143,7 @@ bool RegisterWindowClass(const std::wstring& name, uint32_t style) {
 }  // namespace
 
 bool StartWindowing(WindowHandler windowHandler, WakeHandler wakeHandler) {
-  if (g_messageWindow) return true;
+  if (g_messageWindow.load()) return true;
   static bool failed = false;
   if (failed) return false;
   g_windowHandler = windowHandler;
@@ -152,17 +154,26 @@ bool StartWindowing(WindowHandler windowHandler, WakeHandler wakeHandler) {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = kMessageWindowClass;
   RegisterClassExW(&windowClass);
-  g_messageWindow = CreateWindowExW(0, kMessageWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    GetModuleHandleW(nullptr), nullptr);
-  if (!g_messageWindow) {
-    std::fprintf(stderr, "uilib: cannot open the display (no window can be made, error %lu)\n", GetLastError());
+  // A message window needs no display; a hidden top-level window does.
+  HWND probe = CreateWindowExW(0, kMessageWindowClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (probe) DestroyWindow(probe);
+  HWND messageWindow = probe ? CreateWindowExW(0, kMessageWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                               GetModuleHandleW(nullptr), nullptr)
+                             : nullptr;
+  if (!messageWindow) {
+    std::fprintf(stderr, "uilib: cannot open the display: no window can be made\n");
     failed = true;
     return false;
   }
+  g_messageWindow.store(messageWindow);
   return true;
 }
 
-bool WakeLoop() { return g_messageWindow && PostMessageW(g_messageWindow, kWakeMessage, 0, 0) != FALSE; }
+bool WakeLoop() {
+  HWND window = g_messageWindow.load();
+  return window && PostMessageW(window, kWakeMessage, 0, 0) != FALSE;
+}
 
 void* CreateNativeWindow(const WindowSpec& spec, void* context) {
   if (!RegisterWindowClass(spec.className, spec.classStyle)) return nullptr;
@@ -179,8 +190,11 @@ bool NextNativeMessage(Message* out, bool wait) {
   MSG msg;
   if (wait) {
     if (GetMessageW(&msg, nullptr, 0, 0) == -1) return false;
-  } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    return false;
+  } else {
+    // Input first: the system would hand out every posted message before it.
+    const bool taken = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT) ||
+                       PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    if (!taken) return false;
   }
   *out = MessageOf(msg.hwnd, msg.message, msg.wParam, msg.lParam);
   out->time = msg.time;

@@ -202,6 +202,7 @@ void DispatchNative(const win32::Message& message) {
     DeliverNow(record->handle, WM_CHAR, codePoint, message.lParam);
     return;
   }
+  // A WM_PAINT left unhandled would come back at once: painting is the window's own.
   if (message.message != WM_PAINT && Filtered(*record, message.message, message.wParam, message.lParam)) return;
   win32::DispatchNativeMessage(message);
 }
@@ -236,25 +237,23 @@ Step HandleNext(bool wait) {
 
 void WakeUp() { HandlePosted(); }
 
-// Adds `area` (all of the client area when null) to what the next paint
+// Clips `area` to the client area and adds it to what the next paint
 // repaints; false when nothing of it lies in the window.
-bool AddDirty(WindowRecord& record, const RECT* area, RECT* added) {
+bool AddDirty(WindowRecord& record, RECT* area) {
   RECT client{0, 0, 0, 0};
   ::GetClientRect(record.handle, &client);
-  RECT add = area ? *area : client;
-  add.left = std::max<LONG>(add.left, 0);
-  add.top = std::max<LONG>(add.top, 0);
-  add.right = std::min<LONG>(add.right, client.right);
-  add.bottom = std::min<LONG>(add.bottom, client.bottom);
-  if (add.right <= add.left || add.bottom <= add.top) return false;
+  area->left = std::max<LONG>(area->left, 0);
+  area->top = std::max<LONG>(area->top, 0);
+  area->right = std::min<LONG>(area->right, client.right);
+  area->bottom = std::min<LONG>(area->bottom, client.bottom);
+  if (area->right <= area->left || area->bottom <= area->top) return false;
   RECT& dirty = record.dirtyArea;
   if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) {
-    dirty = add;
+    dirty = *area;
   } else {
-    dirty = RECT{std::min(dirty.left, add.left), std::min(dirty.top, add.top), std::max(dirty.right, add.right),
-                 std::max(dirty.bottom, add.bottom)};
+    dirty = RECT{std::min(dirty.left, area->left), std::min(dirty.top, area->top), std::max(dirty.right, area->right),
+                 std::max(dirty.bottom, area->bottom)};
   }
-  *added = add;
   return true;
 }
 
@@ -277,8 +276,7 @@ intptr_t HandleWindowMessage(void* context, const win32::Message& message) {
       // What the system asks for joins what the toolkit asked for.
       const auto* asked = reinterpret_cast<const win32::Area*>(message.lParam);
       RECT area{asked->left, asked->top, asked->right, asked->bottom};
-      RECT added;
-      AddDirty(*record, &area, &added);
+      AddDirty(*record, &area);
       g_lastFrameMs = platform::MonotonicMs();
       return UIWindowAccess::Handle(owner, WM_PAINT, 0, 0);
     }
@@ -377,9 +375,10 @@ void DetachManager(HWND hWnd, CPaintManagerUI* manager) {
 
 void InvalidateWindow(HWND hWnd, const RECT* area) {
   WindowRecord* record = FindRecord(hWnd);
-  RECT added;
-  if (!record || !AddDirty(*record, area, &added)) return;
-  const win32::Area native{added.left, added.top, added.right, added.bottom};
+  RECT add{0, 0, LONG{1} << 30, LONG{1} << 30};
+  if (area) add = *area;
+  if (!record || !AddDirty(*record, &add)) return;
+  const win32::Area native{add.left, add.top, add.right, add.bottom};
   win32::Invalidate(Native(hWnd), &native);
 }
 
