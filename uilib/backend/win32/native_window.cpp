@@ -219,7 +219,6 @@ intptr_t Send(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
   return SendMessageW(static_cast<HWND>(window), message, wParam, lParam);
 }
 
-bool IsLiveWindow(void* window) { return window && IsWindow(static_cast<HWND>(window)); }
 bool IsVisible(void* window) { return IsWindowVisible(static_cast<HWND>(window)) != FALSE; }
 bool IsMinimized(void* window) { return IsIconic(static_cast<HWND>(window)) != FALSE; }
 bool Show(void* window, int command) { return ShowWindow(static_cast<HWND>(window), command) != FALSE; }
@@ -247,13 +246,6 @@ void* Focused() { return GetFocus(); }
 
 bool SetTitle(void* window, const std::wstring& title) {
   return SetWindowTextW(static_cast<HWND>(window), title.c_str()) != FALSE;
-}
-
-std::wstring Title(void* window) {
-  HWND hwnd = static_cast<HWND>(window);
-  std::wstring title(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  title.resize(static_cast<size_t>(GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()))));
-  return title;
 }
 
 int32_t GetLong(void* window, int index) { return GetWindowLongW(static_cast<HWND>(window), index); }

@@ -83,7 +83,6 @@ void DispatchNativeMessage(const Message& message);
 
 // Window functions, the system's own.
 intptr_t Send(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
-bool IsLiveWindow(void* window);
 bool IsVisible(void* window);
 bool IsMinimized(void* window);
 bool Show(void* window, int command);
@@ -97,7 +96,6 @@ void* Focused();
 // The window that owns a top-level window, or null.
 void* Owner(void* window);
 bool SetTitle(void* window, const std::wstring& title);
-std::wstring Title(void* window);
 int32_t GetLong(void* window, int index);
 int32_t SetLong(void* window, int index, int32_t value);
 bool WindowBounds(void* window, Area* bounds);

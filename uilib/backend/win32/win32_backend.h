@@ -37,9 +37,8 @@ WindowRecord* FindRecord(HWND hWnd);
 inline void* Native(HWND hWnd) { return reinterpret_cast<void*>(hWnd); }
 inline HWND FromNative(void* window) { return reinterpret_cast<HWND>(window); }
 
-// UTF-16 of UTF-8 text (a stray byte stands for U+FFFD), and back.
+// UTF-16 of UTF-8 text (a stray byte stands for U+FFFD).
 std::wstring Utf16(std::string_view utf8);
-std::string Utf8(std::wstring_view utf16);
 
 // The tray icons of a window that is going away are taken down with it.
 void RemoveTrayIconsOf(HWND hWnd);

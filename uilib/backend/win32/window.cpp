@@ -341,22 +341,6 @@ std::wstring Utf16(std::string_view utf8) {
   return text;
 }
 
-std::string Utf8(std::wstring_view utf16) {
-  std::string text;
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    char32_t c = static_cast<char16_t>(utf16[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size()) {
-      const char32_t low = static_cast<char16_t>(utf16[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    platform::AppendUtf8(&text, c);
-  }
-  return text;
-}
-
 void AttachManager(HWND hWnd, CPaintManagerUI* manager) {
   if (WindowRecord* record = FindRecord(hWnd)) {
     record->manager = manager;
