@@ -1,11 +1,13 @@
 #include "text_layout.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace uilib::backend {
 
 namespace {
 
+constexpr size_t kMaxCachedLayouts = 4096;
 constexpr char kEllipsis[] = "\xE2\x80\xA6";
 
 // Index just past the UTF-8 character that starts at `at`.
@@ -69,6 +71,17 @@ std::vector<std::string> LayoutLines(const std::string& text, int width, UINT st
   std::replace(line.begin(), line.end(), '\n', ' ');
   if ((style & DT_END_ELLIPSIS) && measure(line) > width) line = FitWithEllipsis(line, width, measure);
   return {line};
+}
+
+const std::vector<std::string>& LayoutCache::Lines(const void* font, const std::string& text, int width, UINT style,
+                                                   const TextWidthFunction& measure) {
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", font, width, style & (DT_WORDBREAK | DT_END_ELLIPSIS));
+  std::string key = prefix + text;
+  auto cached = lines_.find(key);
+  if (cached != lines_.end()) return cached->second;
+  if (lines_.size() >= kMaxCachedLayouts) lines_.clear();
+  return lines_.emplace(key, LayoutLines(text, width, style, measure)).first->second;
 }
 
 int FirstLineTop(const RECT& rc, int lines, int lineHeight, UINT style) {

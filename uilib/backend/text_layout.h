@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "uilib/ui_render.h"
@@ -19,6 +20,18 @@ using TextWidthFunction = std::function<int(const std::string&)>;
 // at every newline); otherwise one line, newlines shown as spaces, cut to
 // fit with an ellipsis for DT_END_ELLIPSIS.
 std::vector<std::string> LayoutLines(const std::string& text, int width, UINT style, const TextWidthFunction& measure);
+
+// Laid-out lines kept by font, width, flags and text, as breaking and
+// shortening measure a text many times.
+class LayoutCache {
+ public:
+  // LayoutLines of `text` in `font` (any value that tells fonts apart).
+  const std::vector<std::string>& Lines(const void* font, const std::string& text, int width, UINT style,
+                                        const TextWidthFunction& measure);
+
+ private:
+  std::unordered_map<std::string, std::vector<std::string>> lines_;
+};
 
 // The top of the first of `lines` lines of `lineHeight` in `rc` for `style`
 // (DT_TOP, DT_VCENTER, DT_BOTTOM).

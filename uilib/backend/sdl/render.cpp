@@ -4,10 +4,8 @@
 #include <SDL_ttf.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
-#include "../text_layout.h"
 #include "fonts.h"
 
 namespace uilib::backend {
@@ -67,34 +65,17 @@ void SdlRender::FillRect(const RECT& rc, DWORD argb) {
   if (opaque) SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
 }
 
-SDL_Texture* SdlRender::CornerTexture(int radius, int ring, int corner) {
-  auto key = std::make_tuple(radius, ring, corner);
+SDL_Texture* SdlRender::CornerTexture(const CornerShape& shape) {
+  auto key = std::make_tuple(shape.radius, shape.ring, shape.which);
   auto it = corners_.find(key);
   if (it != corners_.end()) return it->second;
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, radius, radius, 32, SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, shape.radius, shape.radius, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!surface) return nullptr;
-  // Coverage by 4x4 samples per pixel: inside the outer circle and, for a
-  // ring, outside the inner one. The circle's centre is the corner of the
-  // square that faces the rectangle's middle.
-  const double outer = radius;
-  const double inner = ring > 0 ? std::max(0, radius - ring) : -1.0;
-  const bool right = corner == 1 || corner == 3;
-  const bool bottom = corner >= 2;
-  for (int y = 0; y < radius; ++y) {
+  for (int y = 0; y < shape.radius; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
-    for (int x = 0; x < radius; ++x) {
-      int hits = 0;
-      for (int sy = 0; sy < 4; ++sy) {
-        for (int sx = 0; sx < 4; ++sx) {
-          double px = x + (sx + 0.5) / 4.0;
-          double py = y + (sy + 0.5) / 4.0;
-          double dx = right ? px : radius - px;
-          double dy = bottom ? py : radius - py;
-          double distance = std::sqrt(dx * dx + dy * dy);
-          if (distance <= outer && distance > inner) ++hits;
-        }
-      }
-      row[x] = (static_cast<uint32_t>(hits * 255 / 16) << 24) | 0x00FFFFFFu;
+    for (int x = 0; x < shape.radius; ++x) {
+      uint32_t coverage = (*shape.coverage)[static_cast<size_t>(y * shape.radius + x)];
+      row[x] = (coverage << 24) | 0x00FFFFFFu;
     }
   }
   SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface);
@@ -104,68 +85,14 @@ SDL_Texture* SdlRender::CornerTexture(int radius, int ring, int corner) {
   return texture;
 }
 
-void SdlRender::DrawCorners(const RECT& rc, int radius, int ring, DWORD argb) {
-  const SDL_Rect places[4] = {{rc.left, rc.top, radius, radius},
-                              {rc.right - radius, rc.top, radius, radius},
-                              {rc.left, rc.bottom - radius, radius, radius},
-                              {rc.right - radius, rc.bottom - radius, radius, radius}};
-  for (int corner = 0; corner < 4; ++corner) {
-    SDL_Texture* texture = CornerTexture(radius, ring, corner);
-    if (!texture) continue;
-    SDL_SetTextureColorMod(texture, Red(argb), Green(argb), Blue(argb));
-    SDL_SetTextureAlphaMod(texture, Alpha(argb));
-    SDL_RenderCopy(renderer_, texture, nullptr, &places[corner]);
-  }
-}
-
-void SdlRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {
-  if (clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) {
-    FillRect(rc, argb);
-    return;
-  }
-  DrawCorners(rc, r, 0, argb);
-  FillRect(RECT{rc.left + r, rc.top, rc.right - r, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + r, rc.left + r, rc.bottom - r}, argb);
-  FillRect(RECT{rc.right - r, rc.top + r, rc.right, rc.bottom - r}, argb);
-}
-
-void SdlRender::FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) {
-  if (clipEmpty_ || IsEmpty(rc)) return;
-  const int steps = vertical ? rc.bottom - rc.top : rc.right - rc.left;
-  for (int i = 0; i < steps; ++i) {
-    auto mix = [&](int shift) {
-      int a = static_cast<int>((from >> shift) & 0xFF);
-      int b = static_cast<int>((to >> shift) & 0xFF);
-      return static_cast<DWORD>(a + (b - a) * i / std::max(1, steps - 1)) << shift;
-    };
-    DWORD color = mix(24) | mix(16) | mix(8) | mix(0);
-    if (vertical) FillRect(RECT{rc.left, rc.top + i, rc.right, rc.top + i + 1}, color);
-    else FillRect(RECT{rc.left + i, rc.top, rc.left + i + 1, rc.bottom}, color);
-  }
-}
-
-void SdlRender::DrawRect(const RECT& rc, int size, DWORD argb) {
-  if (size <= 0) return;
-  FillRect(RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
-  FillRect(RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
-  FillRect(RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
-}
-
-void SdlRender::DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) {
-  if (clipEmpty_ || size <= 0 || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) {
-    DrawRect(rc, size, argb);
-    return;
-  }
-  DrawCorners(rc, r, size, argb);
-  FillRect(RECT{rc.left + r, rc.top, rc.right - r, rc.top + size}, argb);
-  FillRect(RECT{rc.left + r, rc.bottom - size, rc.right - r, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + r, rc.left + size, rc.bottom - r}, argb);
-  FillRect(RECT{rc.right - size, rc.top + r, rc.right, rc.bottom - r}, argb);
+void SdlRender::DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) {
+  if (clipEmpty_) return;
+  SDL_Texture* texture = CornerTexture(shape);
+  if (!texture) return;
+  SDL_SetTextureColorMod(texture, Red(argb), Green(argb), Blue(argb));
+  SDL_SetTextureAlphaMod(texture, Alpha(argb));
+  SDL_Rect dst = ToSdl(place);
+  SDL_RenderCopy(renderer_, texture, nullptr, &dst);
 }
 
 const ImageDescriptor& SdlRender::Describe(const std::string& descriptor) {
@@ -244,20 +171,8 @@ void SdlRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UIN
   CPaintManagerUI::TFontInfo fallback;
   TTF_Font* ttf = OpenFont(manager_ ? manager_->GetFontInfo(font) : fallback);
   if (!ttf) return;
-  const int width = rc.right - rc.left;
-  // Breaking and shortening measure the text many times: done once per
-  // font, width and text.
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<void*>(ttf), width,
-                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
-  std::string key = prefix + std::string(text);
-  auto cached = layouts_.find(key);
-  if (cached == layouts_.end()) {
-    if (layouts_.size() >= kMaxCachedTexts) layouts_.clear();
-    auto measure = [ttf](const std::string& line) { return TextWidth(ttf, line); };
-    cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
-  }
-  const std::vector<std::string>& lines = cached->second;
+  auto measure = [ttf](const std::string& line) { return TextWidth(ttf, line); };
+  const std::vector<std::string>& lines = layouts_.Lines(ttf, text, rc.right - rc.left, style, measure);
   const int lineHeight = TTF_FontLineSkip(ttf);
   int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   RECT clip = rc;

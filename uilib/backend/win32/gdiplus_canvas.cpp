@@ -11,9 +11,7 @@ using std::min;
 #include <gdiplus.h>
 
 #include <cmath>
-#include <cstdio>
 #include <map>
-#include <mutex>
 #include <tuple>
 
 namespace uilib::win32 {
@@ -58,14 +56,6 @@ constexpr gp::TextRenderingHint kTextHint = gp::TextRenderingHintAntiAlias;
 
 }  // namespace
 
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
 // --- Images -------------------------------------------------------------------
 
 Image::Image(std::vector<uint32_t> pixels, int width, int height)
@@ -75,7 +65,65 @@ Image::Image(std::vector<uint32_t> pixels, int width, int height)
       bitmap_(new gp::Bitmap(width, height, width * 4, PixelFormat32bppPARGB,
                              reinterpret_cast<BYTE*>(pixels_.data()))) {}
 
-Image::~Image() { delete static_cast<gp::Bitmap*>(bitmap_); }
+Image::~Image() {
+  delete static_cast<gp::Bitmap*>(bitmap_);
+  for (auto& [key, stretch] : stretched_) delete static_cast<gp::Bitmap*>(stretch.bitmap);
+}
+
+namespace {
+
+// Stretches `part` of premultiplied `pixels` (`stride` pixels a row) to
+// `width` x `height` by bilinear filtering between pixel centres, reading
+// nothing outside the part.
+std::vector<uint32_t> StretchPixels(const std::vector<uint32_t>& pixels, int stride, const Box& part, int width, int height) {
+  const int sw = part.right - part.left;
+  const int sh = part.bottom - part.top;
+  auto sample = [&](int x, int y) {
+    return pixels[static_cast<size_t>(part.top + std::clamp(y, 0, sh - 1)) * static_cast<size_t>(stride) +
+                  static_cast<size_t>(part.left + std::clamp(x, 0, sw - 1))];
+  };
+  std::vector<uint32_t> out(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    const double fy = std::max(0.0, (y + 0.5) * sh / height - 0.5);
+    const int y0 = static_cast<int>(fy);
+    const double wy = fy - y0;
+    for (int x = 0; x < width; ++x) {
+      const double fx = std::max(0.0, (x + 0.5) * sw / width - 0.5);
+      const int x0 = static_cast<int>(fx);
+      const double wx = fx - x0;
+      const uint32_t corners[4] = {sample(x0, y0), sample(x0 + 1, y0), sample(x0, y0 + 1), sample(x0 + 1, y0 + 1)};
+      uint32_t pixel = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        auto channel = [&](int i) { return static_cast<double>((corners[i] >> shift) & 0xFF); };
+        const double top = channel(0) + (channel(1) - channel(0)) * wx;
+        const double bottom = channel(2) + (channel(3) - channel(2)) * wx;
+        pixel |= static_cast<uint32_t>(std::lround(top + (bottom - top) * wy)) << shift;
+      }
+      out[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = pixel;
+    }
+  }
+  return out;
+}
+
+// Stretched parts kept per image; sizes change as windows are resized.
+constexpr size_t kMaxStretchedParts = 64;
+
+}  // namespace
+
+void* Image::Stretched(const Box& part, int width, int height) const {
+  const auto key = std::make_tuple(part.left, part.top, part.right, part.bottom, width, height);
+  auto it = stretched_.find(key);
+  if (it != stretched_.end()) return it->second.bitmap;
+  if (stretched_.size() >= kMaxStretchedParts) {
+    for (auto& [unused, stretch] : stretched_) delete static_cast<gp::Bitmap*>(stretch.bitmap);
+    stretched_.clear();
+  }
+  StretchedPart& stretch = stretched_[key];
+  stretch.pixels = StretchPixels(pixels_, width_, part, width, height);
+  stretch.bitmap = new gp::Bitmap(width, height, width * 4, PixelFormat32bppPARGB,
+                                  reinterpret_cast<BYTE*>(stretch.pixels.data()));
+  return stretch.bitmap;
+}
 
 std::unique_ptr<Image> Image::Decode(const std::string& bytes) {
   if (bytes.empty() || !StartGdiplus()) return nullptr;
@@ -176,29 +224,22 @@ std::wstring ChooseFamily(const std::wstring& face) {
 
 }  // namespace
 
-const Font* Font::Open(const std::string& faceUtf8, int pixelSize, bool bold, bool italic, bool underline) {
+const Font* Font::Open(const std::wstring& face, int pixelSize, bool bold, bool italic, bool underline) {
   if (!StartGdiplus()) return nullptr;
-  using Key = std::tuple<std::string, int, bool, bool, bool>;
+  using Key = std::tuple<std::wstring, int, bool, bool, bool>;
   // Fonts live as long as the process, while text may still be drawn.
   static auto& fonts = *new std::map<Key, Font*>;
-  static auto& families = *new std::map<std::string, std::wstring>;
-  static std::mutex mutex;
-  std::lock_guard<std::mutex> lock(mutex);
+  static auto& families = *new std::map<std::wstring, std::wstring>;
   const int size = pixelSize > 0 ? pixelSize : 12;
-  Key key{faceUtf8, size, bold, italic, underline};
+  Key key{face, size, bold, italic, underline};
   auto it = fonts.find(key);
   if (it != fonts.end()) return it->second;
 
-  auto chosen = families.find(faceUtf8);
-  if (chosen == families.end()) {
-    chosen = families.emplace(faceUtf8, ChooseFamily(Widen(faceUtf8))).first;
-    if (chosen->second.empty()) {
-      std::fprintf(stderr, "uilib: no installed font shows Chinese for \"%s\"; using the default face\n",
-                   faceUtf8.c_str());
-    }
-  }
-  std::unique_ptr<gp::FontFamily> family(chosen->second.empty() ? gp::FontFamily::GenericSansSerif()->Clone()
-                                                                 : new gp::FontFamily(chosen->second.c_str()));
+  auto chosen = families.find(face);
+  if (chosen == families.end()) chosen = families.emplace(face, ChooseFamily(face)).first;
+  const std::wstring& familyName = chosen->second;
+  std::unique_ptr<gp::FontFamily> family(familyName.empty() ? gp::FontFamily::GenericSansSerif()->Clone()
+                                                            : new gp::FontFamily(familyName.c_str()));
   int style = gp::FontStyleRegular;
   if (bold) style |= gp::FontStyleBold;
   if (italic) style |= gp::FontStyleItalic;
@@ -213,7 +254,7 @@ const Font* Font::Open(const std::string& faceUtf8, int pixelSize, bool bold, bo
   const double em = family->GetEmHeight(style);
   const int lineHeight =
       em > 0 ? static_cast<int>(std::lround(family->GetLineSpacing(style) * size / em)) : size + size / 4;
-  Font* opened = new Font(font, lineHeight);
+  Font* opened = new Font(font, lineHeight, !familyName.empty());
   fonts[key] = opened;
   return opened;
 }
@@ -240,6 +281,7 @@ struct Canvas::State {
   BYTE* pixels = nullptr;
   int width = 0;
   int height = 0;
+  Box clip;
 };
 
 Canvas::Canvas() : state_(std::make_unique<State>()) {}
@@ -255,6 +297,8 @@ bool Canvas::Begin(void* pixels, int width, int height) {
   if (graphics->GetLastStatus() != gp::Ok) return false;
   graphics->SetCompositingMode(gp::CompositingModeSourceOver);
   graphics->SetCompositingQuality(gp::CompositingQualityHighSpeed);
+  graphics->SetSmoothingMode(gp::SmoothingModeNone);
+  graphics->SetInterpolationMode(gp::InterpolationModeNearestNeighbor);
   graphics->SetPixelOffsetMode(gp::PixelOffsetModeHalf);
   graphics->SetTextRenderingHint(kTextHint);
   state_->target = std::move(target);
@@ -286,76 +330,77 @@ void Canvas::Clear(const Box& area) {
 }
 
 void Canvas::SetClip(const Box& clip) {
-  if (state_->graphics) state_->graphics->SetClip(ToRect(clip), gp::CombineModeReplace);
+  if (!state_->graphics) return;
+  state_->clip = clip;
+  state_->graphics->SetClip(ToRect(clip), gp::CombineModeReplace);
 }
 
 void Canvas::FillRect(const Box& box, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeNone);
-  state_->graphics->FillRectangle(&brush, ToRect(box));
-}
-
-namespace {
-
-// A rounded rectangle's outline: quarter circles of `radius` in the corners.
-void AddRoundRect(gp::GraphicsPath* path, const Box& box, int radius) {
-  const gp::REAL d = static_cast<gp::REAL>(2 * radius);
-  const gp::REAL l = static_cast<gp::REAL>(box.left);
-  const gp::REAL t = static_cast<gp::REAL>(box.top);
-  const gp::REAL r = static_cast<gp::REAL>(box.right);
-  const gp::REAL b = static_cast<gp::REAL>(box.bottom);
-  path->StartFigure();
-  if (radius <= 0) {
-    path->AddRectangle(gp::RectF(l, t, r - l, b - t));
-    return;
+  if (!state_->pixels) return;
+  // Solid rectangles on whole pixels are blended here directly: the
+  // commonest drawing, many times faster than through a GDI+ brush.
+  const Box& clip = state_->clip;
+  const int left = std::max({box.left, clip.left, 0});
+  const int top = std::max({box.top, clip.top, 0});
+  const int right = std::min({box.right, clip.right, state_->width});
+  const int bottom = std::min({box.bottom, clip.bottom, state_->height});
+  if (right <= left || bottom <= top) return;
+  const uint32_t alpha = argb >> 24;
+  auto premultiply = [&](int shift) { return ((((argb >> shift) & 0xFF) * alpha + 127) / 255) << shift; };
+  const uint32_t color = (alpha << 24) | premultiply(16) | premultiply(8) | premultiply(0);
+  for (int y = top; y < bottom; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(state_->pixels) + static_cast<size_t>(y) * state_->width;
+    if (alpha == 255) {
+      std::fill(row + left, row + right, color);
+      continue;
+    }
+    for (int x = left; x < right; ++x) {
+      const uint32_t under = row[x];
+      uint32_t blended = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t rest = ((under >> shift) & 0xFF) * (255 - alpha) + 127;
+        blended |= (((color >> shift) & 0xFF) + rest / 255) << shift;
+      }
+      row[x] = blended;
+    }
   }
-  path->AddArc(l, t, d, d, 180, 90);
-  path->AddArc(r - d, t, d, d, 270, 90);
-  path->AddArc(r - d, b - d, d, d, 0, 90);
-  path->AddArc(l, b - d, d, d, 90, 90);
-  path->CloseFigure();
 }
 
-}  // namespace
-
-void Canvas::FillRoundRect(const Box& box, int radius, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::GraphicsPath path;
-  AddRoundRect(&path, box, radius);
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeAntiAlias);
-  state_->graphics->FillPath(&brush, &path);
-}
-
-void Canvas::DrawRoundRect(const Box& box, int radius, int size, uint32_t argb) {
-  if (!state_->graphics) return;
-  gp::GraphicsPath path(gp::FillModeAlternate);
-  AddRoundRect(&path, box, radius);
-  const Box inner{box.left + size, box.top + size, box.right - size, box.bottom - size};
-  if (inner.right > inner.left && inner.bottom > inner.top) AddRoundRect(&path, inner, std::max(0, radius - size));
-  gp::SolidBrush brush(ToColor(argb));
-  state_->graphics->SetSmoothingMode(gp::SmoothingModeAntiAlias);
-  state_->graphics->FillPath(&brush, &path);
+void Canvas::FillCoverage(const Box& box, const uint8_t* coverage, uint32_t argb) {
+  const int width = box.right - box.left;
+  const int height = box.bottom - box.top;
+  if (!state_->graphics || width <= 0 || height <= 0) return;
+  // The colour weighted by the coverage, premultiplied, drawn pixel for pixel.
+  const uint32_t alpha = argb >> 24;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const uint32_t a = alpha * coverage[i] / 255;
+    auto scale = [&](int shift) { return (((argb >> shift) & 0xFF) * a / 255) << shift; };
+    pixels[i] = (a << 24) | scale(16) | scale(8) | scale(0);
+  }
+  gp::Bitmap mask(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels.data()));
+  state_->graphics->DrawImage(&mask, ToRect(box), 0, 0, width, height, gp::UnitPixel);
 }
 
 void Canvas::DrawImage(const Image& image, const Box& source, const Box& target, int alpha) {
-  if (!state_->graphics) return;
+  const Box part{std::max(source.left, 0), std::max(source.top, 0), std::min(source.right, image.width_),
+                 std::min(source.bottom, image.height_)};
+  const int width = target.right - target.left;
+  const int height = target.bottom - target.top;
+  if (!state_->graphics || part.right <= part.left || part.bottom <= part.top || width <= 0 || height <= 0) return;
   gp::ImageAttributes attributes;
-  // Stretched edges sample their own pixels, not transparent ones beyond them.
-  attributes.SetWrapMode(gp::WrapModeTileFlipXY);
   if (alpha < 255) {
     gp::ColorMatrix fade = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, alpha / 255.0f, 0},
                              {0, 0, 0, 0, 1}}};
     attributes.SetColorMatrix(&fade);
   }
-  const int sw = source.right - source.left;
-  const int sh = source.bottom - source.top;
-  const bool unscaled = sw == target.right - target.left && sh == target.bottom - target.top;
-  state_->graphics->SetInterpolationMode(unscaled ? gp::InterpolationModeNearestNeighbor
-                                                  : gp::InterpolationModeBilinear);
-  state_->graphics->DrawImage(static_cast<gp::Bitmap*>(image.bitmap_), ToRect(target), source.left, source.top, sw,
-                              sh, gp::UnitPixel, &attributes);
+  // Pixels are only ever copied one to one: a stretched part is stretched
+  // here first, as GDI+ implementations differ in where filtering samples
+  // and may blend in pixels beyond the part.
+  const bool unscaled = part.right - part.left == width && part.bottom - part.top == height;
+  auto* bitmap = static_cast<gp::Bitmap*>(unscaled ? image.bitmap_ : image.Stretched(part, width, height));
+  const Box from = unscaled ? part : Box{0, 0, width, height};
+  state_->graphics->DrawImage(bitmap, ToRect(target), from.left, from.top, width, height, gp::UnitPixel, &attributes);
 }
 
 void Canvas::DrawTextLine(const Font& font, const std::wstring& text, int x, int y, uint32_t argb) {
@@ -387,13 +432,13 @@ bool PngEncoder(CLSID* clsid) {
 
 }  // namespace
 
-bool SavePng(const std::string& path, const uint32_t* argb, int width, int height) {
+bool SavePng(const std::wstring& path, const uint32_t* argb, int width, int height) {
   CLSID png;
   if (!argb || width <= 0 || height <= 0 || !StartGdiplus() || !PngEncoder(&png)) return false;
   // 0xAARRGGBB words are GDI+'s 32bppARGB layout as they lie in memory.
   gp::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
                     reinterpret_cast<BYTE*>(const_cast<uint32_t*>(argb)));
-  return bitmap.GetLastStatus() == gp::Ok && bitmap.Save(Widen(path).c_str(), &png, nullptr) == gp::Ok;
+  return bitmap.GetLastStatus() == gp::Ok && bitmap.Save(path.c_str(), &png, nullptr) == gp::Ok;
 }
 
 }  // namespace uilib::win32

@@ -1,15 +1,14 @@
 // The native side of the Win32 backend's drawing: GDI+ on a 32-bit pixel
 // buffer, images decoded by GDI+, fonts chosen by name with Chinese-capable
-// fallbacks, PNG files written by GDI+'s encoder.
-//
-// A native header: plain C++ only, it includes neither <windows.h> nor the
-// toolkit's headers (whose Win32-shaped names would collide), so that both
-// sides of the firewall can include it.
+// fallbacks, PNG files written by GDI+'s encoder. See native_window.h for
+// the firewall between the toolkit's names and the system's.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace uilib::win32 {
@@ -21,9 +20,6 @@ struct Box {
   int right = 0;
   int bottom = 0;
 };
-
-// UTF-16 for a UTF-8 text (invalid bytes become U+FFFD).
-std::wstring Widen(const std::string& utf8);
 
 // A decoded image, kept as premultiplied pixels ready to draw.
 class Image {
@@ -41,19 +37,30 @@ class Image {
  private:
   friend class Canvas;
   Image(std::vector<uint32_t> pixels, int width, int height);
+  // `part` of the image stretched to `width` x `height`, made on first use.
+  void* Stretched(const Box& part, int width, int height) const;
+
   std::vector<uint32_t> pixels_;
   int width_;
   int height_;
   void* bitmap_;
+  struct StretchedPart {
+    std::vector<uint32_t> pixels;
+    void* bitmap;
+  };
+  mutable std::map<std::tuple<int, int, int, int, int, int>, StretchedPart> stretched_;
 };
 
 // A font of a size in pixels. The face is the one asked for when installed
 // and able to show Chinese, else a usual Chinese UI face, else any face with
-// Chinese, else the default face (said once on standard error).
+// Chinese, else the default face. Fonts are opened and measured on the UI thread.
 class Font {
  public:
   // Fonts live as long as the process; the same request gives the same font.
-  static const Font* Open(const std::string& faceUtf8, int pixelSize, bool bold, bool italic, bool underline);
+  static const Font* Open(const std::wstring& face, int pixelSize, bool bold, bool italic, bool underline);
+
+  // False when no installed face shows Chinese and the default face stood in.
+  bool ShowsChinese() const { return showsChinese_; }
 
   // The distance from one line's top to the next one's.
   int LineHeight() const { return lineHeight_; }
@@ -62,9 +69,11 @@ class Font {
 
  private:
   friend class Canvas;
-  Font(void* font, int lineHeight) : font_(font), lineHeight_(lineHeight) {}
+  Font(void* font, int lineHeight, bool showsChinese)
+      : font_(font), lineHeight_(lineHeight), showsChinese_(showsChinese) {}
   void* font_;
   int lineHeight_;
+  bool showsChinese_;
 };
 
 // GDI+ drawing on a buffer of premultiplied BGRA pixels, 4 bytes each,
@@ -88,10 +97,9 @@ class Canvas {
 
   // Colours are 0xAARRGGBB, blended over what is there.
   void FillRect(const Box& box, uint32_t argb);
-  // Anti-aliased; `radius` fits the box.
-  void FillRoundRect(const Box& box, int radius, uint32_t argb);
-  // An anti-aliased border `size` wide inside the box.
-  void DrawRoundRect(const Box& box, int radius, int size, uint32_t argb);
+  // Blends `argb` over the box, each pixel weighted by `coverage` (0..255,
+  // one byte a pixel, rows from the top left).
+  void FillCoverage(const Box& box, const uint8_t* coverage, uint32_t argb);
   // `source` of `image` stretched over `target`, its alpha scaled by `alpha` (0..255).
   void DrawImage(const Image& image, const Box& source, const Box& target, int alpha);
   // One line of anti-aliased text whose top left is at (x, y).
@@ -102,8 +110,8 @@ class Canvas {
   std::unique_ptr<State> state_;
 };
 
-// Writes `argb` (0xAARRGGBB pixels, rows from the top) as a PNG file at the
-// UTF-8 `path`; false when it cannot be written.
-bool SavePng(const std::string& path, const uint32_t* argb, int width, int height);
+// Writes `argb` (0xAARRGGBB pixels, rows from the top) as a PNG file at
+// `path`; false when it cannot be written.
+bool SavePng(const std::wstring& path, const uint32_t* argb, int width, int height);
 
 }  // namespace uilib::win32

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../text_layout.h"
 #include "gdiplus_canvas.h"
+#include "win32_backend.h"
 
 namespace uilib::backend {
 
 namespace {
-
-constexpr size_t kMaxCachedLayouts = 4096;
 
 DWORD Alpha(DWORD argb) { return argb >> 24; }
 
@@ -18,8 +16,17 @@ bool IsEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top
 
 win32::Box ToBox(const RECT& rc) { return win32::Box{rc.left, rc.top, rc.right, rc.bottom}; }
 
+// The font for `info`; a face that cannot show Chinese is said once on standard error.
 const win32::Font* OpenFont(const CPaintManagerUI::TFontInfo& info) {
-  return win32::Font::Open(info.faceName.str(), info.size, info.bold, info.italic, info.underline);
+  const win32::Font* font = win32::Font::Open(Utf16(info.faceName.str()), info.size, info.bold, info.italic,
+                                              info.underline);
+  static bool reported = false;
+  if (font && !font->ShowsChinese() && !reported) {
+    reported = true;
+    std::fprintf(stderr, "uilib: no installed font shows Chinese for \"%s\"; the default face stands in\n",
+                 info.faceName.GetData());
+  }
+  return font;
 }
 
 }  // namespace
@@ -46,41 +53,9 @@ void PixelRender::FillRect(const RECT& rc, DWORD argb) {
   canvas_->FillRect(ToBox(rc), argb);
 }
 
-void PixelRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {
-  if (!drawing_ || clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) canvas_->FillRect(ToBox(rc), argb);
-  else canvas_->FillRoundRect(ToBox(rc), r, argb);
-}
-
-void PixelRender::FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) {
-  if (!drawing_ || clipEmpty_ || IsEmpty(rc)) return;
-  const int steps = vertical ? rc.bottom - rc.top : rc.right - rc.left;
-  for (int i = 0; i < steps; ++i) {
-    auto mix = [&](int shift) {
-      int a = static_cast<int>((from >> shift) & 0xFF);
-      int b = static_cast<int>((to >> shift) & 0xFF);
-      return static_cast<DWORD>(a + (b - a) * i / std::max(1, steps - 1)) << shift;
-    };
-    DWORD color = mix(24) | mix(16) | mix(8) | mix(0);
-    if (vertical) FillRect(RECT{rc.left, rc.top + i, rc.right, rc.top + i + 1}, color);
-    else FillRect(RECT{rc.left + i, rc.top, rc.left + i + 1, rc.bottom}, color);
-  }
-}
-
-void PixelRender::DrawRect(const RECT& rc, int size, DWORD argb) {
-  if (size <= 0) return;
-  FillRect(RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
-  FillRect(RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
-  FillRect(RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
-}
-
-void PixelRender::DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) {
-  if (!drawing_ || clipEmpty_ || size <= 0 || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  const int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) DrawRect(rc, size, argb);
-  else canvas_->DrawRoundRect(ToBox(rc), r, size, argb);
+void PixelRender::DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) {
+  if (!drawing_ || clipEmpty_) return;
+  canvas_->FillCoverage(ToBox(place), shape.coverage->data(), argb);
 }
 
 const win32::Image* PixelRender::LoadImage(const std::string& file) {
@@ -118,25 +93,13 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
   if (!drawing_ || clipEmpty_ || !text || !*text || Alpha(argb) == 0 || IsEmpty(rc)) return;
   const win32::Font* face = OpenFont(FontInfo(font));
   if (!face) return;
-  const int width = rc.right - rc.left;
-  // Breaking and shortening measure the text many times: done once per
-  // font, width and text.
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<const void*>(face), width,
-                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
-  std::string key = prefix + std::string(text);
-  auto cached = layouts_.find(key);
-  if (cached == layouts_.end()) {
-    if (layouts_.size() >= kMaxCachedLayouts) layouts_.clear();
-    auto measure = [face](const std::string& line) { return face->Width(win32::Widen(line)); };
-    cached = layouts_.emplace(key, LayoutLines(text, width, style, measure)).first;
-  }
-  const std::vector<std::string>& lines = cached->second;
+  auto measure = [face](const std::string& line) { return face->Width(Utf16(line)); };
+  const std::vector<std::string>& lines = layouts_.Lines(face, text, rc.right - rc.left, style, measure);
   const int lineHeight = face->LineHeight();
   int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   PushClip(rc);
   for (const std::string& line : lines) {
-    std::wstring wide = win32::Widen(line);
+    std::wstring wide = Utf16(line);
     if (!clipEmpty_) canvas_->DrawTextLine(*face, wide, LineLeft(rc, face->Width(wide), style), y, argb);
     y += lineHeight;
     if (y >= rc.bottom) break;
@@ -147,7 +110,7 @@ void PixelRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, U
 SIZE PixelRender::MeasureText(LPCTSTR text, int font) {
   const win32::Font* face = OpenFont(FontInfo(font));
   if (!face || !text) return SIZE{0, 0};
-  return SIZE{face->Width(win32::Widen(text)), face->LineHeight()};
+  return SIZE{face->Width(Utf16(text)), face->LineHeight()};
 }
 
 void PixelRender::PushClip(const RECT& rc) {
@@ -173,7 +136,7 @@ void PixelRender::ApplyClip() {
 }
 
 bool SavePixelsAsPng(const std::string& path, const uint32_t* argb, int width, int height) {
-  return win32::SavePng(path, argb, width, height);
+  return win32::SavePng(Utf16(path), argb, width, height);
 }
 
 }  // namespace uilib::backend

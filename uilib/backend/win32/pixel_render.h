@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "../image_descriptor.h"
+#include "../shape_render.h"
+#include "../text_layout.h"
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
 
@@ -21,7 +23,7 @@ class Image;
 namespace uilib::backend {
 
 // CRenderUI over GDI+ on a window's 32-bit pixel buffer.
-class PixelRender final : public CRenderUI {
+class PixelRender final : public ShapeRender {
  public:
   PixelRender();
   ~PixelRender() override;
@@ -38,10 +40,6 @@ class PixelRender final : public CRenderUI {
   void End();
 
   void FillRect(const RECT& rc, DWORD argb) override;
-  void FillRoundRect(const RECT& rc, int radius, DWORD argb) override;
-  void FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) override;
-  void DrawRect(const RECT& rc, int size, DWORD argb) override;
-  void DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) override;
   bool DrawImage(const RECT& rc, LPCTSTR descriptor) override;
   void DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UINT style) override;
   SIZE MeasureText(LPCTSTR text, int font) override;
@@ -49,6 +47,7 @@ class PixelRender final : public CRenderUI {
   void PopClip() override;
 
  private:
+  void DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) override;
   const CPaintManagerUI::TFontInfo& FontInfo(int font) const;
   const win32::Image* LoadImage(const std::string& file);
   void ApplyClip();
@@ -60,7 +59,7 @@ class PixelRender final : public CRenderUI {
   bool clipEmpty_ = false;
   std::unordered_map<std::string, ImageDescriptor> descriptors_;
   std::unordered_map<std::string, std::unique_ptr<win32::Image>> images_;
-  std::unordered_map<std::string, std::vector<std::string>> layouts_;
+  LayoutCache layouts_;
 };
 
 // Writes `argb` (width x height, 0xAARRGGBB, row by row from the top left) as a PNG file; UTF-8 path.
