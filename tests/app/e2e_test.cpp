@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -199,6 +200,10 @@ class E2eTest : public ::testing::Test {
   }
   // The xdotool search conditions that find the player's windows.
   virtual std::vector<std::string> OfThePlayer() const { return {"--pid", std::to_string(player_->Pid())}; }
+  // Where an installed player keeps its files in the user's folders.
+  virtual std::vector<std::string> UsersFoldersOfThePlayer() const {
+    return {home_.Path(".local/share/tarvoni"), home_.Path(".cache/tarvoni"), home_.Path(".config/tarvoni")};
+  }
   // The tray icons shown now: windows named as the program that are none of its own windows.
   virtual std::vector<std::string> TrayIcons() const {
     std::vector<std::string> icons = Xdotool({"search", "--name", "^Tarvoni$"});
@@ -383,10 +388,12 @@ class WindowsE2eTest : public E2eTest {
     E2eTest::SetUp();
     if (HasFatalFailure() || IsSkipped()) return;
     PinWineAudioToPulse();
+    // The sink before the socket: a client that finds the socket finds the sink.
     pulse_ = std::make_unique<ChildProcess>(
         OnDesktop({"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-                   "--disable-shm=yes", "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + PulseSocket(),
-                   "-L", "module-null-sink sink_name=heard rate=44100 format=s16le channels=2"}),
+                   "--disable-shm=yes", "--realtime=no", "--high-priority=no", "-L",
+                   "module-null-sink sink_name=heard rate=44100 format=s16le channels=2", "-L",
+                   "module-native-protocol-unix auth-anonymous=1 socket=" + PulseSocket()}),
         logs_.Path("pulseaudio.log"));
     ASSERT_TRUE(WaitFor([&] { return platform::PathExists(PulseSocket()) || !pulse_->Running(); }, 20000) &&
                 pulse_->Running())
@@ -396,6 +403,11 @@ class WindowsE2eTest : public E2eTest {
                                "--device=heard.monitor >'" + SoundPath() + "'"},
                   {"PULSE_SERVER=unix:" + PulseSocket()}),
         logs_.Path("parec.log"));
+    // The sink plays silence while nothing else plays: once that is being
+    // recorded, everything played after it will be.
+    ASSERT_TRUE(WaitFor([&] { return !Contents(SoundPath()).empty() || !recorder_->Running(); }, 20000) &&
+                recorder_->Running())
+        << "parec records nothing; its output:\n" << Contents(logs_.Path("parec.log"));
   }
   // The player first, while its sound server is still there.
   void TearDown() override {
@@ -435,6 +447,16 @@ class WindowsE2eTest : public E2eTest {
   // Wine's desktop process (explorer.exe) shows the icons docked in the tray.
   std::vector<std::string> TrayIcons() const override {
     return Xdotool({"search", "--onlyvisible", "--classname", "^explorer\\.exe$"});
+  }
+
+  std::vector<std::string> UsersFoldersOfThePlayer() const override {
+    const std::string profile = TARVONI_SOURCE_DIR "/build-windows/wine/drive_c/users/" + UserName() + "/";
+    return {profile + "AppData/Local/tarvoni", profile + "AppData/Roaming/tarvoni"};
+  }
+  // Wine names the profile after the Unix user.
+  static std::string UserName() {
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr ? user->pw_name : "root";
   }
 
   std::string PulseSocket() const { return home_.Path("pulse-native"); }
@@ -537,8 +559,9 @@ void E2eTest::NextStartShowsTheCatalogueTheVendorPublished() {
   EXPECT_TRUE(WaitFor([&] { return Requested("/new.mp3"); })) << PlayerLog();
   // A writable program folder keeps everything beside the program.
   EXPECT_TRUE(platform::PathExists(folder_.Path("cache/data_cache.dll")));
-  EXPECT_FALSE(platform::PathExists(home_.Path(".local"))) << "nothing in the user's folders";
-  EXPECT_FALSE(platform::PathExists(home_.Path(".cache")));
+  for (const std::string& folder : UsersFoldersOfThePlayer()) {
+    EXPECT_FALSE(platform::PathExists(folder)) << "nothing in the user's folders: " << folder;
+  }
 }
 
 // The files of a program folder the player may not write to are read where
