@@ -718,19 +718,6 @@ BOOL GetCursorPos(POINT* point) {
   return TRUE;
 }
 
-BOOL PtInRect(const RECT* rect, POINT point) {
-  return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top && point.y < rect->bottom;
-}
-
-BOOL OffsetRect(RECT* rect, int dx, int dy) {
-  if (!rect) return FALSE;
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
-  return TRUE;
-}
-
 // Regions are the system's; the toolkit remembers those it made and still
 // owns, so that deleting one twice, or one a window took, does no harm (the
 // system may have freed it and handed its number to another object).
