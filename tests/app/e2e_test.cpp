@@ -1,9 +1,12 @@
 // The real program, as a user meets it: build/dist/tarvoni on an Xvfb
 // desktop with trayer as the system tray, driven with xdotool, playing to
-// SDL's disk sound driver, against an HTTP server in this process.
+// SDL's disk sound driver, against an HTTP server in this process. The
+// tests named WindowsE2eTest do the same with the Windows build's
+// tarvoni.exe under Wine, its sound going to a PulseAudio null sink.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -175,12 +178,56 @@ class E2eTest : public ::testing::Test {
         << "trayer did not become the system tray; its output:\n"
         << Contents(logs_.Path("trayer.log"));
 
+    mkdir(RuntimeFolder().c_str(), 0700);
+    mkdir(folder_.Path("skin").c_str(), 0755);
+    InstallProgram();
+  }
+
+  // Puts the program into the program folder: the Linux build's, with the
+  // skin linked in (the folder holds the Brelix library already).
+  virtual void InstallProgram() {
     std::string program;
     ASSERT_TRUE(platform::ReadWholeFile(TARVONI_PROGRAM, &program)) << TARVONI_PROGRAM;
     chmod(folder_.Write("tarvoni", program).c_str(), 0755);
-    mkdir(RuntimeFolder().c_str(), 0700);
-    mkdir(folder_.Path("skin").c_str(), 0755);
     symlink(TARVONI_SKIN_FOLDER "DefaultSkin.dll", folder_.Path("skin/DefaultSkin.dll").c_str());
+  }
+  virtual std::string ProgramPath() const { return folder_.Path("tarvoni"); }
+  // How `program` runs, and the variables it needs to play: its sound goes
+  // to SoundPath().
+  virtual std::vector<std::string> ProgramCommand(const std::string& program) const { return {program}; }
+  virtual std::vector<std::string> SoundVariables() const {
+    return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + SoundPath()};
+  }
+  // The xdotool search conditions that find the player's windows.
+  virtual std::vector<std::string> OfThePlayer() const { return {"--pid", std::to_string(player_->Pid())}; }
+  // Where an installed player keeps its files in the user's folders.
+  virtual std::vector<std::string> UsersFoldersOfThePlayer() const {
+    return {home_.Path(".local/share/tarvoni"), home_.Path(".cache/tarvoni"), home_.Path(".config/tarvoni")};
+  }
+  // The tray icons shown now: windows named as the program that are none of its own windows.
+  virtual std::vector<std::string> TrayIcons() const {
+    std::vector<std::string> icons = Xdotool({"search", "--name", "^Tarvoni$"});
+    const std::vector<std::string> windows = VisibleWindows();
+    std::erase_if(icons, [&](const std::string& w) { return std::find(windows.begin(), windows.end(), w) != windows.end(); });
+    return icons;
+  }
+  // The player's tray icon, once it shows; empty if none came.
+  std::string WaitForTrayIcon() {
+    std::string icon;
+    WaitFor([&] {
+      const std::vector<std::string> icons = TrayIcons();
+      if (!icons.empty()) icon = icons.front();
+      return !icon.empty();
+    });
+    return icon;
+  }
+  // Searches for the player's windows with xdotool's `conditions`.
+  std::vector<std::string> PlayerSearch(const std::vector<std::string>& conditions) const {
+    std::vector<std::string> search = {"search", "--all", "--onlyvisible"};
+    const std::vector<std::string> player = OfThePlayer();
+    search.insert(search.end(), player.begin(), player.end());
+    search.insert(search.end(), conditions.begin(), conditions.end());
+    return search;
   }
 
   ~E2eTest() override {
@@ -227,9 +274,7 @@ class E2eTest : public ::testing::Test {
     if (pclose(output) != 0) lines.clear();
     return lines;
   }
-  std::vector<std::string> VisibleWindows() const {
-    return Xdotool({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())});
-  }
+  std::vector<std::string> VisibleWindows() const { return Xdotool(PlayerSearch({})); }
   // The first window found by the xdotool search `arguments` that is none of
   // `known`; empty when none came within `timeoutMs`.
   std::string WaitForWindow(const std::vector<std::string>& arguments, const std::vector<std::string>& known = {},
@@ -259,15 +304,14 @@ class E2eTest : public ::testing::Test {
   // once it shows. `asUser` runs it through setpriv or the like.
   std::string Start(const std::string& program = "", const std::vector<std::string>& asUser = {}) {
     std::vector<std::string> command = asUser;
-    command.push_back(program.empty() ? folder_.Path("tarvoni") : program);
-    player_ = std::make_unique<ChildProcess>(
-        OnDesktop(command, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + SoundPath(),
-                            "TARVONI_VENDOR_BASE_URL=" + server_.Url("")}),
-        logs_.Path("tarvoni.log"));
-    // --all: xdotool's search otherwise takes windows that meet any one
-    // condition, the tray icon (named as the program) among them.
-    const std::string window = WaitForWindow(
-        {"search", "--all", "--onlyvisible", "--pid", std::to_string(player_->Pid()), "--name", "^Tarvoni$"});
+    const std::vector<std::string> run = ProgramCommand(program.empty() ? ProgramPath() : program);
+    command.insert(command.end(), run.begin(), run.end());
+    std::vector<std::string> variables = SoundVariables();
+    variables.push_back("TARVONI_VENDOR_BASE_URL=" + server_.Url(""));
+    player_ = std::make_unique<ChildProcess>(OnDesktop(command, variables), logs_.Path("tarvoni.log"));
+    // --all (in PlayerSearch): xdotool's search otherwise takes windows that
+    // meet any one condition, the tray icon (named as the program) among them.
+    const std::string window = WaitForWindow(PlayerSearch({"--name", "^Tarvoni$"}));
     // Clicks that come before the first paint find no controls where they land.
     EXPECT_TRUE(!window.empty() && WaitFor([&] { return Painted(window); }))
         << "the main window did not appear or paint; log:\n"
@@ -291,7 +335,7 @@ class E2eTest : public ::testing::Test {
     std::string menu;
     for (int attempt = 0; attempt < 3 && menu.empty(); ++attempt) {
       Click(icon, 8, 8, 3);
-      menu = WaitForWindow({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())}, {mainWindow}, 15000);
+      menu = WaitForWindow(PlayerSearch({}), {mainWindow}, 15000);
     }
     return menu;
   }
@@ -313,6 +357,13 @@ class E2eTest : public ::testing::Test {
     return std::any_of(requests.begin(), requests.end(), [&](const auto& request) { return request.path == path; });
   }
 
+  // What a user does and meets, the same with either build of the program.
+  void DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts();
+  void AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits();
+  void NextStartShowsTheCatalogueTheVendorPublished();
+  void SecondStartShowsTheRunningPlayersWindowAndEndsWithZero();
+  void AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack();
+
   testsupport::TempDir logs_;
   testsupport::TempDir home_;  // the user's home folder
   std::string display_;
@@ -324,9 +375,114 @@ class E2eTest : public ::testing::Test {
   std::unique_ptr<ChildProcess> player_;
 };
 
+// The Windows build (build-windows/dist, made by scripts/build-windows) run
+// under Wine in the build's own Wine prefix, on the same desktop. Its sound
+// goes to a PulseAudio server of the test's own with a null sink as its only
+// output; parec records the sink's monitor into SoundPath(). Wine's desktop
+// process stays on the display it started on, so each test starts and ends
+// the prefix's Wine server, and the tests run one at a time.
+class WindowsE2eTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    EndWine();
+    E2eTest::SetUp();
+    if (HasFatalFailure() || IsSkipped()) return;
+    PinWineAudioToPulse();
+    // The sink before the socket: a client that finds the socket finds the sink.
+    pulse_ = std::make_unique<ChildProcess>(
+        OnDesktop({"pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
+                   "--disable-shm=yes", "--realtime=no", "--high-priority=no", "-L",
+                   "module-null-sink sink_name=heard rate=44100 format=s16le channels=2", "-L",
+                   "module-native-protocol-unix auth-anonymous=1 socket=" + PulseSocket()}),
+        logs_.Path("pulseaudio.log"));
+    ASSERT_TRUE(WaitFor([&] { return platform::PathExists(PulseSocket()) || !pulse_->Running(); }, 20000) &&
+                pulse_->Running())
+        << "pulseaudio did not start; its output:\n" << Contents(logs_.Path("pulseaudio.log"));
+    recorder_ = std::make_unique<ChildProcess>(
+        OnDesktop({"sh", "-c", "exec parec --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 "
+                               "--device=heard.monitor >'" + SoundPath() + "'"},
+                  {"PULSE_SERVER=unix:" + PulseSocket()}),
+        logs_.Path("parec.log"));
+    // The sink plays silence while nothing else plays: once that is being
+    // recorded, everything played after it will be.
+    ASSERT_TRUE(WaitFor([&] { return !Contents(SoundPath()).empty() || !recorder_->Running(); }, 20000) &&
+                recorder_->Running())
+        << "parec records nothing; its output:\n" << Contents(logs_.Path("parec.log"));
+  }
+  // The player first, while its sound server is still there.
+  void TearDown() override {
+    player_.reset();
+    EndWine();
+    recorder_.reset();
+    pulse_.reset();
+  }
+
+  void InstallProgram() override {
+    for (const char* file : {"tarvoni.exe", "brelix.dll", "skin/DefaultSkin.dll"}) {
+      std::string bytes;
+      ASSERT_TRUE(platform::ReadWholeFile(std::string(TARVONI_WINDOWS_DIST) + file, &bytes))
+          << TARVONI_WINDOWS_DIST << file << " is missing: scripts/build-windows makes it";
+      folder_.Write(file, bytes);
+    }
+  }
+  std::string ProgramPath() const override { return folder_.Path("tarvoni.exe"); }
+  std::vector<std::string> ProgramCommand(const std::string& program) const override {
+    return {"WINEPREFIX=" TARVONI_SOURCE_DIR "/build-windows/wine", TARVONI_SOURCE_DIR "/scripts/wine-run", program};
+  }
+  std::vector<std::string> SoundVariables() const override { return {"PULSE_SERVER=unix:" + PulseSocket()}; }
+  // Wine marks the windows with the process that runs the program: the
+  // child of the time limit scripts/wine-run puts on it, once it is there.
+  std::vector<std::string> OfThePlayer() const override {
+    std::string pid;
+    WaitFor([&] {
+      FILE* children = popen(("pgrep -P " + std::to_string(player_->Pid())).c_str(), "r");
+      if (children == nullptr) return false;
+      char line[32];
+      if (fgets(line, sizeof line, children) != nullptr) pid.assign(line, strcspn(line, "\n"));
+      pclose(children);
+      return !pid.empty();
+    });
+    return {"--pid", pid.empty() ? "0" : pid};
+  }
+  // Wine's desktop process (explorer.exe) shows the icons docked in the tray.
+  std::vector<std::string> TrayIcons() const override {
+    return Xdotool({"search", "--onlyvisible", "--classname", "^explorer\\.exe$"});
+  }
+
+  std::vector<std::string> UsersFoldersOfThePlayer() const override {
+    const std::string profile = TARVONI_SOURCE_DIR "/build-windows/wine/drive_c/users/" + UserName() + "/";
+    return {profile + "AppData/Local/tarvoni", profile + "AppData/Roaming/tarvoni"};
+  }
+  // Wine names the profile after the Unix user.
+  static std::string UserName() {
+    const passwd* user = getpwuid(getuid());
+    return user != nullptr ? user->pw_name : "root";
+  }
+
+  std::string PulseSocket() const { return home_.Path("pulse-native"); }
+  // Ends the Wine server of the build's prefix and every Windows process on it.
+  static void EndWine() {
+    std::system("WINEPREFIX='" TARVONI_SOURCE_DIR "/build-windows/wine' wineserver -k >/dev/null 2>&1");
+    std::system("WINEPREFIX='" TARVONI_SOURCE_DIR "/build-windows/wine' wineserver -w >/dev/null 2>&1");
+  }
+  // Wine's sound goes through PulseAudio (not ALSA's default device). Run
+  // on this test's desktop: the first Windows program starts Wine's desktop
+  // process on the display it has.
+  void PinWineAudioToPulse() {
+    const std::string command = "DISPLAY=" + display_ + " WINEPREFIX='" TARVONI_SOURCE_DIR "/build-windows/wine' '" +
+                                std::string(TARVONI_SOURCE_DIR) +
+                                "/scripts/wine-run' reg add 'HKCU\\Software\\Wine\\Drivers' /v Audio /d pulse /f "
+                                ">/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "cannot set Wine's audio driver";
+  }
+
+  std::unique_ptr<ChildProcess> pulse_;
+  std::unique_ptr<ChildProcess> recorder_;
+};
+
 // The volume is set before any track plays, so the track that then starts
 // must take it from the slider.
-TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts) {
+void E2eTest::DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts() {
   const testsupport::Mp3Fixture track = testsupport::EncodeMp3({.seconds = 3});
   server_.Serve("/first.mp3", track.bytes);
   server_.Inject("/second.mp3", testsupport::Fault::kStallHeaders);
@@ -352,17 +508,21 @@ TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStar
   EXPECT_EQ(player_->WaitExit(kWaitMs), 0) << PlayerLog();
 }
 
-TEST_F(E2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits) {
+void E2eTest::AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits() {
   const std::string window = StartOnRows({"one"});
   ASSERT_FALSE(window.empty());
-  const std::string icon = WaitForWindow({"search", "--name", "^Tarvoni$"}, {window});
+  const std::string icon = WaitForTrayIcon();
   ASSERT_FALSE(icon.empty()) << "no tray icon";
 
   // A key goes to the window with the focus: on a busy machine the focus may
-  // still be on its way when the first one is typed, so it is typed again.
+  // still be on its way when the first one is typed, so it is typed again,
+  // after a click on the empty part of the list (with no window manager,
+  // Wine takes a click as the sure sign that a window is the active one).
+  const RECT list = LayoutProbe("MusicBox.xml").Place("musics");
   bool hidden = false;
   for (int attempt = 0; attempt < 5 && !hidden; ++attempt) {
     Xdotool({"windowfocus", window});
+    if (attempt > 0) Click(window, (list.left + list.right) / 2, list.bottom - 10);
     platform::SleepMs(200);
     Xdotool({"key", "alt+F4"});
     hidden = WaitFor([&] { return VisibleWindows().empty(); }, 10000);
@@ -375,8 +535,7 @@ TEST_F(E2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatCl
   const std::string menu = OpenTrayMenu(icon, window);
   ASSERT_FALSE(menu.empty()) << "the tray menu did not open; log:\n" << PlayerLog();
   ClickControl(menu, "menutray.xml", "menu_about");
-  const std::string about =
-      WaitForWindow({"search", "--onlyvisible", "--pid", std::to_string(player_->Pid())}, {window, menu});
+  const std::string about = WaitForWindow(PlayerSearch({}), {window, menu});
   ASSERT_FALSE(about.empty()) << "the about window did not open; log:\n" << PlayerLog();
   ClickControl(about, "aboutDlg.xml", "closebtn");
   EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
@@ -385,10 +544,10 @@ TEST_F(E2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatCl
   ASSERT_FALSE(secondMenu.empty()) << "the tray menu did not open again; log:\n" << PlayerLog();
   ClickControl(secondMenu, "menutray.xml", "menu_exit");
   EXPECT_EQ(player_->WaitExit(kWaitMs), 0) << PlayerLog();
-  EXPECT_TRUE(Xdotool({"search", "--name", "^Tarvoni$"}).empty()) << "the tray icon stayed";
+  EXPECT_TRUE(TrayIcons().empty()) << "the tray icon stayed";
 }
 
-TEST_F(E2eTest, NextStartShowsTheCatalogueTheVendorPublished) {
+void E2eTest::NextStartShowsTheCatalogueTheVendorPublished() {
   const std::string published = CatalogueXml({{TabNames()[0], {{"new", server_.Url("/new.mp3"), ""}}}}, 2);
   server_.Serve("/update/datams.dll", Scramble(published));
   std::string window = StartOnRows({"old"});
@@ -404,8 +563,9 @@ TEST_F(E2eTest, NextStartShowsTheCatalogueTheVendorPublished) {
   EXPECT_TRUE(WaitFor([&] { return Requested("/new.mp3"); })) << PlayerLog();
   // A writable program folder keeps everything beside the program.
   EXPECT_TRUE(platform::PathExists(folder_.Path("cache/data_cache.dll")));
-  EXPECT_FALSE(platform::PathExists(home_.Path(".local"))) << "nothing in the user's folders";
-  EXPECT_FALSE(platform::PathExists(home_.Path(".cache")));
+  for (const std::string& folder : UsersFoldersOfThePlayer()) {
+    EXPECT_FALSE(platform::PathExists(folder)) << "nothing in the user's folders: " << folder;
+  }
 }
 
 // The files of a program folder the player may not write to are read where
@@ -480,20 +640,63 @@ TEST_F(E2eTest, InstalledPlayerFindsItsSkinAndBrelixAndKeepsTheUsersNewerCatalog
 
 // A second start shows the window of the one running, hidden in the tray,
 // and ends without a window or a tray icon of its own.
-TEST_F(E2eTest, SecondStartShowsTheRunningPlayersWindowAndEndsWithZero) {
+void E2eTest::SecondStartShowsTheRunningPlayersWindowAndEndsWithZero() {
   const std::string window = StartOnRows({"one"});
   ASSERT_FALSE(window.empty());
-  ASSERT_FALSE(WaitForWindow({"search", "--name", "^Tarvoni$"}, {window}).empty()) << "no tray icon";
+  ASSERT_FALSE(WaitForTrayIcon().empty()) << "no tray icon";
   ClickControl(window, "MusicBox.xml", "minbtn");
   ASSERT_TRUE(WaitFor([&] { return VisibleWindows().empty(); })) << PlayerLog();
 
-  ChildProcess second(OnDesktop({folder_.Path("tarvoni")}), logs_.Path("second.log"));
+  ChildProcess second(OnDesktop(ProgramCommand(ProgramPath())), logs_.Path("second.log"));
   EXPECT_EQ(second.WaitExit(kWaitMs), 0) << Contents(logs_.Path("second.log"));
   EXPECT_EQ(Contents(logs_.Path("second.log")), "tarvoni: already running; its window is shown\n");
   EXPECT_TRUE(WaitFor([&] { return VisibleWindows() == std::vector<std::string>{window}; }));
-  EXPECT_EQ(Xdotool({"search", "--name", "^Tarvoni$"}).size(), 2u) << "one window and one tray icon";
+  EXPECT_EQ(TrayIcons().size(), 1u) << "one tray icon";
   EXPECT_TRUE(player_->Running());
 }
+
+
+// A row whose server cannot be reached is reported and skipped; the next
+// one plays, and its real duration replaces "03:30" in the catalogue.
+void E2eTest::AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack() {
+  const testsupport::Mp3Fixture track = testsupport::EncodeMp3({.seconds = 2});
+  server_.Serve("/reachable.mp3", track.bytes);
+  server_.Inject("/last.mp3", testsupport::Fault::kStallHeaders);
+  CategoryEntry category{TabNames()[0],
+                         {{"unreachable", "http://127.0.0.1:1/unreachable.mp3", ""},
+                          {"reachable", server_.Url("/reachable.mp3"), ""},
+                          {"last", server_.Url("/last.mp3"), ""}}};
+  folder_.WriteCatalogue(CatalogueXml({category}));
+  const std::string window = Start();
+  ASSERT_FALSE(window.empty());
+  DoubleClickRow(window, 0);
+  ASSERT_TRUE(WaitFor([&] { return Xdotool({"getwindowname", window}) == std::vector<std::string>{"正在播放-last"}; }))
+      << PlayerLog();
+  platform::SleepMs(1500);
+  EXPECT_NEAR(SecondsHeard(), 2.0, 0.15) << "the reachable track, once";
+  CCatalogueDoc catalogue;
+  ASSERT_TRUE(catalogue.LoadFile(folder_.Path("datams.dll"), true));
+  std::string title, src, time;
+  ASSERT_TRUE(catalogue.GetTrackAt(TabNames()[0], 1, &title, &src, &time));
+  EXPECT_EQ(title, "reachable");
+  EXPECT_EQ(time, "00:02");
+  ASSERT_TRUE(catalogue.GetTrackAt(TabNames()[0], 0, &title, &src, &time));
+  EXPECT_EQ(time, "") << "nothing learnt of the unreachable row";
+  server_.ReleaseStalls();
+  ClickControl(window, "MusicBox.xml", "closebtn");
+  EXPECT_EQ(player_->WaitExit(kWaitMs), 0) << PlayerLog();
+}
+
+TEST_F(E2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts) { DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts(); }
+TEST_F(E2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits) { AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits(); }
+TEST_F(E2eTest, NextStartShowsTheCatalogueTheVendorPublished) { NextStartShowsTheCatalogueTheVendorPublished(); }
+TEST_F(E2eTest, SecondStartShowsTheRunningPlayersWindowAndEndsWithZero) { SecondStartShowsTheRunningPlayersWindowAndEndsWithZero(); }
+TEST_F(E2eTest, AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack) { AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack(); }
+TEST_F(WindowsE2eTest, DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts) { DoubleClickedRowPlaysToItsEndAtTheSlidersVolumeAndTheNextRowStarts(); }
+TEST_F(WindowsE2eTest, AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits) { AltF4HidesToTheTrayItsIconBringsItBackAndItsMenuOpensAboutThatClosesAloneAndExits(); }
+TEST_F(WindowsE2eTest, NextStartShowsTheCatalogueTheVendorPublished) { NextStartShowsTheCatalogueTheVendorPublished(); }
+TEST_F(WindowsE2eTest, SecondStartShowsTheRunningPlayersWindowAndEndsWithZero) { SecondStartShowsTheRunningPlayersWindowAndEndsWithZero(); }
+TEST_F(WindowsE2eTest, AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack) { AnUnreachableRowIsSkippedAndThePlayedTracksDurationIsWrittenBack(); }
 
 }  // namespace
 }  // namespace apptest

@@ -1,10 +1,10 @@
 // Skin images read from a folder and drawn by their descriptors.
-#include <SDL.h>
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "support/temp_dir.h"
 #include "ui_test_window.h"
+#include "uilib/ui_snapshot.h"
 
 namespace {
 
@@ -12,23 +12,25 @@ namespace {
 // and fade pick a part, place it and dim it; a missing image is said once
 // and draws nothing.
 TEST(ResourcesTest, ImageDescriptorsSliceCutPlaceAndFade) {
-  // SDL must be up to write the test picture.
-  ASSERT_TRUE(UiTestWindow("<Window size=\"4,4\"><Control/></Window>").Open());
   testsupport::TempDir dir;
   CPaintManagerUI::SetResourcePath((dir.Folder() + "\\").c_str());
-  EXPECT_EQ(CPaintManagerUI::GetResourcePath(), (dir.Folder() + "/").c_str()) << "a folder written for Windows";
+  EXPECT_EQ(CPaintManagerUI::GetResourcePath(), (dir.Folder() + platform::kPathSeparator).c_str())
+      << "a folder written for Windows";
   CPaintManagerUI::SetResourceZip("");
-  // nine.png, 9x9: red corners (3x3), green edges, blue centre.
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 9, 9, 32, SDL_PIXELFORMAT_ARGB8888);
-  for (int y = 0; y < 9; ++y) {
-    for (int x = 0; x < 9; ++x) {
-      const int edges = (x < 3 || x >= 6) + (y < 3 || y >= 6);
-      static_cast<uint32_t*>(surface->pixels)[y * surface->pitch / 4 + x] =
-          edges == 2 ? 0xFFFF0000u : (edges == 1 ? 0xFF00FF00u : 0xFF0000FFu);
-    }
+  // nine.png, 9x9: red corners (3x3), green edges, blue centre, drawn by a window.
+  const char* const rows[3][3] = {{"#FFFF0000", "#FF00FF00", "#FFFF0000"},
+                                  {"#FF00FF00", "#FF0000FF", "#FF00FF00"},
+                                  {"#FFFF0000", "#FF00FF00", "#FFFF0000"}};
+  std::string layout = R"(<Window size="9,9"><VerticalLayout>)";
+  for (const auto& row : rows) {
+    layout += R"(<HorizontalLayout height="3">)";
+    for (const char* colour : row) layout += std::string(R"(<Control width="3" bkcolor=")") + colour + R"("/>)";
+    layout += "</HorizontalLayout>";
   }
-  ASSERT_EQ(IMG_SavePNG(surface, dir.Path("nine.png").c_str()), 0);
-  SDL_FreeSurface(surface);
+  layout += "</VerticalLayout></Window>";
+  UiTestWindow painter(layout);
+  ASSERT_TRUE(painter.Open());
+  ASSERT_TRUE(SaveWindowPng(painter, dir.Path("nine.png").c_str()));
 
   UiTestWindow window(R"(<Window size="150,30"><HorizontalLayout bkcolor="#FF000000">
       <Control width="90" bkimage="file='nine.png' corner='3,3,3,3'"/>

@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/player_folders.h"
+#include "platform/console.h"
 #include "uilib/UIlib.h"
 #include "uilib/ui_snapshot.h"
 
@@ -112,23 +114,24 @@ int Usage(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = platform::StartConsoleProgram(argc, argv);
   std::string layout;
   std::string png;
   std::string folder;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (argument == "--help") {
       std::fputs(kUsageText, stdout);
       return 0;
     } else if (argument == "--version") {
       std::printf("skin-preview %s\n", TARVONI_VERSION);
       return 0;
-    } else if ((argument == "--png" || argument == "--skin") && i + 1 == argc) {
+    } else if ((argument == "--png" || argument == "--skin") && i + 1 == arguments.size()) {
       return Usage(argument + " needs a value");
     } else if (argument == "--png") {
-      png = argv[++i];
+      png = arguments[++i];
     } else if (argument == "--skin") {
-      folder = argv[++i];
+      folder = arguments[++i];
     } else if (argument[0] == '-') {
       return Usage("unknown option " + argument);
     } else if (!layout.empty()) {
@@ -138,8 +141,10 @@ int main(int argc, char** argv) {
     }
   }
   if (layout.empty()) return Usage("no layout given");
+#ifndef _WIN32
   // A picture needs no display: render off screen unless told otherwise.
   if (!png.empty()) setenv("SDL_VIDEODRIVER", "offscreen", 0);
+#endif
   if (!HaveDisplay()) {
     std::fprintf(stderr, "skin-preview: no display to show the layout on (is DISPLAY set? --png OUT needs none)\n");
     return 1;

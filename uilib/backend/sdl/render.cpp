@@ -4,10 +4,8 @@
 #include <SDL_ttf.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
-#include "../../src/attributes.h"
 #include "fonts.h"
 
 namespace uilib::backend {
@@ -15,7 +13,6 @@ namespace uilib::backend {
 namespace {
 
 constexpr size_t kMaxCachedTexts = 4096;
-constexpr char kEllipsis[] = "\xE2\x80\xA6";
 
 Uint8 Alpha(DWORD argb) { return static_cast<Uint8>(argb >> 24); }
 Uint8 Red(DWORD argb) { return static_cast<Uint8>(argb >> 16); }
@@ -26,82 +23,11 @@ SDL_Rect ToSdl(const RECT& rc) { return SDL_Rect{rc.left, rc.top, rc.right - rc.
 
 bool IsEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top; }
 
-// Index just past the UTF-8 character that starts at `at`.
-size_t NextChar(const std::string& text, size_t at) {
-  ++at;
-  while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
-  return at;
-}
-
 int TextWidth(TTF_Font* font, const std::string& text) {
   int w = 0;
   int h = 0;
   if (text.empty() || TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0) return 0;
   return w;
-}
-
-// The longest start of `text` that, followed by an ellipsis, fits `width`.
-std::string FitWithEllipsis(TTF_Font* font, const std::string& text, int width) {
-  std::vector<size_t> ends;
-  for (size_t at = 0; at < text.size();) {
-    at = NextChar(text, at);
-    ends.push_back(at);
-  }
-  size_t low = 0;
-  size_t high = ends.size();
-  while (low < high) {
-    size_t mid = (low + high + 1) / 2;
-    if (TextWidth(font, text.substr(0, ends[mid - 1]) + kEllipsis) <= width) low = mid;
-    else high = mid - 1;
-  }
-  return (low == 0 ? std::string() : text.substr(0, ends[low - 1])) + kEllipsis;
-}
-
-// Breaks `text` into lines no wider than `width`: at spaces where a line has
-// one, between any two characters otherwise (Chinese has no spaces).
-std::vector<std::string> WrapLines(TTF_Font* font, const std::string& text, int width) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t newline = text.find('\n', start);
-    std::string paragraph = text.substr(start, newline == std::string::npos ? std::string::npos : newline - start);
-    while (!paragraph.empty()) {
-      size_t fit = 0;
-      size_t lastSpace = std::string::npos;
-      for (size_t at = 0; at < paragraph.size();) {
-        size_t next = NextChar(paragraph, at);
-        if (TextWidth(font, paragraph.substr(0, next)) > width && fit > 0) break;
-        if (paragraph[at] == ' ') lastSpace = at;
-        fit = next;
-        at = next;
-      }
-      if (fit < paragraph.size() && lastSpace != std::string::npos && lastSpace > 0) fit = lastSpace + 1;
-      std::string line = paragraph.substr(0, fit);
-      while (!line.empty() && line.back() == ' ') line.pop_back();
-      lines.push_back(line);
-      paragraph.erase(0, fit);
-      while (!paragraph.empty() && paragraph.front() == ' ') paragraph.erase(0, 1);
-    }
-    if (newline == std::string::npos) break;
-    start = newline + 1;
-  }
-  return lines;
-}
-
-// 'key' = 'value' pairs of an image descriptor.
-std::string DescriptorValue(const std::string& descriptor, const char* key) {
-  std::string needle = std::string(key) + "='";
-  size_t at = 0;
-  while ((at = descriptor.find(needle, at)) != std::string::npos) {
-    if (at == 0 || descriptor[at - 1] == ' ') {
-      size_t begin = at + needle.size();
-      size_t end = descriptor.find('\'', begin);
-      if (end == std::string::npos) return std::string();
-      return descriptor.substr(begin, end - begin);
-    }
-    at += needle.size();
-  }
-  return std::string();
 }
 
 }  // namespace
@@ -139,34 +65,17 @@ void SdlRender::FillRect(const RECT& rc, DWORD argb) {
   if (opaque) SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_BLEND);
 }
 
-SDL_Texture* SdlRender::CornerTexture(int radius, int ring, int corner) {
-  auto key = std::make_tuple(radius, ring, corner);
+SDL_Texture* SdlRender::CornerTexture(const CornerShape& shape) {
+  auto key = std::make_tuple(shape.radius, shape.ring, shape.which);
   auto it = corners_.find(key);
   if (it != corners_.end()) return it->second;
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, radius, radius, 32, SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, shape.radius, shape.radius, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!surface) return nullptr;
-  // Coverage by 4x4 samples per pixel: inside the outer circle and, for a
-  // ring, outside the inner one. The circle's centre is the corner of the
-  // square that faces the rectangle's middle.
-  const double outer = radius;
-  const double inner = ring > 0 ? std::max(0, radius - ring) : -1.0;
-  const bool right = corner == 1 || corner == 3;
-  const bool bottom = corner >= 2;
-  for (int y = 0; y < radius; ++y) {
+  for (int y = 0; y < shape.radius; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch);
-    for (int x = 0; x < radius; ++x) {
-      int hits = 0;
-      for (int sy = 0; sy < 4; ++sy) {
-        for (int sx = 0; sx < 4; ++sx) {
-          double px = x + (sx + 0.5) / 4.0;
-          double py = y + (sy + 0.5) / 4.0;
-          double dx = right ? px : radius - px;
-          double dy = bottom ? py : radius - py;
-          double distance = std::sqrt(dx * dx + dy * dy);
-          if (distance <= outer && distance > inner) ++hits;
-        }
-      }
-      row[x] = (static_cast<uint32_t>(hits * 255 / 16) << 24) | 0x00FFFFFFu;
+    for (int x = 0; x < shape.radius; ++x) {
+      uint32_t coverage = (*shape.coverage)[static_cast<size_t>(y * shape.radius + x)];
+      row[x] = (coverage << 24) | 0x00FFFFFFu;
     }
   }
   SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer_, surface);
@@ -176,87 +85,20 @@ SDL_Texture* SdlRender::CornerTexture(int radius, int ring, int corner) {
   return texture;
 }
 
-void SdlRender::DrawCorners(const RECT& rc, int radius, int ring, DWORD argb) {
-  const SDL_Rect places[4] = {{rc.left, rc.top, radius, radius},
-                              {rc.right - radius, rc.top, radius, radius},
-                              {rc.left, rc.bottom - radius, radius, radius},
-                              {rc.right - radius, rc.bottom - radius, radius, radius}};
-  for (int corner = 0; corner < 4; ++corner) {
-    SDL_Texture* texture = CornerTexture(radius, ring, corner);
-    if (!texture) continue;
-    SDL_SetTextureColorMod(texture, Red(argb), Green(argb), Blue(argb));
-    SDL_SetTextureAlphaMod(texture, Alpha(argb));
-    SDL_RenderCopy(renderer_, texture, nullptr, &places[corner]);
-  }
+void SdlRender::DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) {
+  if (clipEmpty_) return;
+  SDL_Texture* texture = CornerTexture(shape);
+  if (!texture) return;
+  SDL_SetTextureColorMod(texture, Red(argb), Green(argb), Blue(argb));
+  SDL_SetTextureAlphaMod(texture, Alpha(argb));
+  SDL_Rect dst = ToSdl(place);
+  SDL_RenderCopy(renderer_, texture, nullptr, &dst);
 }
 
-void SdlRender::FillRoundRect(const RECT& rc, int radius, DWORD argb) {
-  if (clipEmpty_ || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) {
-    FillRect(rc, argb);
-    return;
-  }
-  DrawCorners(rc, r, 0, argb);
-  FillRect(RECT{rc.left + r, rc.top, rc.right - r, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + r, rc.left + r, rc.bottom - r}, argb);
-  FillRect(RECT{rc.right - r, rc.top + r, rc.right, rc.bottom - r}, argb);
-}
-
-void SdlRender::FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) {
-  if (clipEmpty_ || IsEmpty(rc)) return;
-  const int steps = vertical ? rc.bottom - rc.top : rc.right - rc.left;
-  for (int i = 0; i < steps; ++i) {
-    auto mix = [&](int shift) {
-      int a = static_cast<int>((from >> shift) & 0xFF);
-      int b = static_cast<int>((to >> shift) & 0xFF);
-      return static_cast<DWORD>(a + (b - a) * i / std::max(1, steps - 1)) << shift;
-    };
-    DWORD color = mix(24) | mix(16) | mix(8) | mix(0);
-    if (vertical) FillRect(RECT{rc.left, rc.top + i, rc.right, rc.top + i + 1}, color);
-    else FillRect(RECT{rc.left + i, rc.top, rc.left + i + 1, rc.bottom}, color);
-  }
-}
-
-void SdlRender::DrawRect(const RECT& rc, int size, DWORD argb) {
-  if (size <= 0) return;
-  FillRect(RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
-  FillRect(RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
-  FillRect(RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
-}
-
-void SdlRender::DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) {
-  if (clipEmpty_ || size <= 0 || Alpha(argb) == 0 || IsEmpty(rc)) return;
-  int r = std::min({radius, (rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2});
-  if (r <= 0) {
-    DrawRect(rc, size, argb);
-    return;
-  }
-  DrawCorners(rc, r, size, argb);
-  FillRect(RECT{rc.left + r, rc.top, rc.right - r, rc.top + size}, argb);
-  FillRect(RECT{rc.left + r, rc.bottom - size, rc.right - r, rc.bottom}, argb);
-  FillRect(RECT{rc.left, rc.top + r, rc.left + size, rc.bottom - r}, argb);
-  FillRect(RECT{rc.right - size, rc.top + r, rc.right, rc.bottom - r}, argb);
-}
-
-const SdlRender::ImageDescriptor& SdlRender::Describe(const std::string& descriptor) {
+const ImageDescriptor& SdlRender::Describe(const std::string& descriptor) {
   auto it = descriptors_.find(descriptor);
   if (it != descriptors_.end()) return it->second;
-  ImageDescriptor parsed;
-  if (descriptor.find('\'') == std::string::npos) {
-    parsed.file = descriptor;
-  } else {
-    parsed.file = DescriptorValue(descriptor, "file");
-    parsed.source = ParseRect(DescriptorValue(descriptor, "source").c_str());
-    parsed.corner = ParseRect(DescriptorValue(descriptor, "corner").c_str());
-    std::string dest = DescriptorValue(descriptor, "dest");
-    parsed.hasDest = !dest.empty();
-    parsed.dest = ParseRect(dest.c_str());
-    std::string fade = DescriptorValue(descriptor, "fade");
-    if (!fade.empty()) parsed.fade = std::clamp(ParseInt(fade.c_str()), 0, 255);
-  }
-  return descriptors_.emplace(descriptor, parsed).first->second;
+  return descriptors_.emplace(descriptor, ParseImageDescriptor(descriptor)).first->second;
 }
 
 const SdlRender::Image& SdlRender::LoadImage(const std::string& file) {
@@ -288,29 +130,12 @@ bool SdlRender::DrawImage(const RECT& rc, LPCTSTR descriptor) {
   const Image& image = LoadImage(d.file);
   if (!image.texture) return false;
   if (clipEmpty_) return true;
-  RECT target = d.hasDest ? RECT{rc.left + d.dest.left, rc.top + d.dest.top, rc.left + d.dest.right, rc.top + d.dest.bottom}
-                          : rc;
-  RECT source = IsEmpty(d.source) ? RECT{0, 0, image.width, image.height} : d.source;
   SDL_SetTextureAlphaMod(image.texture, static_cast<Uint8>(d.fade));
   SDL_SetTextureColorMod(image.texture, 255, 255, 255);
-  const RECT& c = d.corner;
-  if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
-    SDL_Rect src = ToSdl(source);
-    SDL_Rect dst = ToSdl(target);
+  for (const ImagePiece& piece : ImagePieces(d, rc, image.width, image.height)) {
+    SDL_Rect src = ToSdl(piece.source);
+    SDL_Rect dst = ToSdl(piece.target);
     SDL_RenderCopy(renderer_, image.texture, &src, &dst);
-    return true;
-  }
-  // Nine slices: corners kept, edges stretched along, the centre both ways.
-  const int sx[4] = {source.left, source.left + c.left, source.right - c.right, source.right};
-  const int sy[4] = {source.top, source.top + c.top, source.bottom - c.bottom, source.bottom};
-  const int dx[4] = {target.left, target.left + c.left, target.right - c.right, target.right};
-  const int dy[4] = {target.top, target.top + c.top, target.bottom - c.bottom, target.bottom};
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 3; ++column) {
-      SDL_Rect src{sx[column], sy[row], sx[column + 1] - sx[column], sy[row + 1] - sy[row]};
-      SDL_Rect dst{dx[column], dy[row], dx[column + 1] - dx[column], dy[row + 1] - dy[row]};
-      if (src.w > 0 && src.h > 0 && dst.w > 0 && dst.h > 0) SDL_RenderCopy(renderer_, image.texture, &src, &dst);
-    }
   }
   return true;
 }
@@ -346,40 +171,15 @@ void SdlRender::DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UIN
   CPaintManagerUI::TFontInfo fallback;
   TTF_Font* ttf = OpenFont(manager_ ? manager_->GetFontInfo(font) : fallback);
   if (!ttf) return;
-  const int width = rc.right - rc.left;
-  // Breaking and shortening measure the text many times: done once per
-  // font, width and text.
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%p|%d|%u|", static_cast<void*>(ttf), width,
-                style & (DT_WORDBREAK | DT_END_ELLIPSIS));
-  std::string key = prefix + std::string(text);
-  auto cached = layouts_.find(key);
-  if (cached == layouts_.end()) {
-    if (layouts_.size() >= kMaxCachedTexts) layouts_.clear();
-    std::vector<std::string> broken;
-    if (style & DT_WORDBREAK) {
-      broken = WrapLines(ttf, text, width);
-    } else {
-      std::string line(text);
-      std::replace(line.begin(), line.end(), '\n', ' ');
-      if ((style & DT_END_ELLIPSIS) && TextWidth(ttf, line) > width) line = FitWithEllipsis(ttf, line, width);
-      broken.push_back(line);
-    }
-    cached = layouts_.emplace(key, std::move(broken)).first;
-  }
-  const std::vector<std::string>& lines = cached->second;
+  auto measure = [ttf](const std::string& line) { return TextWidth(ttf, line); };
+  const std::vector<std::string>& lines = layouts_.Lines(ttf, text, rc.right - rc.left, style, measure);
   const int lineHeight = TTF_FontLineSkip(ttf);
-  const int blockHeight = lineHeight * static_cast<int>(lines.size());
-  int y = rc.top;
-  if (style & DT_VCENTER) y = rc.top + (rc.bottom - rc.top - blockHeight) / 2;
-  else if (style & DT_BOTTOM) y = rc.bottom - blockHeight;
+  int y = FirstLineTop(rc, static_cast<int>(lines.size()), lineHeight, style);
   RECT clip = rc;
   PushClip(clip);
   for (const std::string& line : lines) {
     if (const TextTexture* rendered = RenderLine(line, font)) {
-      int x = rc.left;
-      if (style & DT_CENTER) x = rc.left + (width - rendered->width) / 2;
-      else if (style & DT_RIGHT) x = rc.right - rendered->width;
+      int x = LineLeft(rc, rendered->width, style);
       SDL_SetTextureColorMod(rendered->texture, Red(argb), Green(argb), Blue(argb));
       SDL_SetTextureAlphaMod(rendered->texture, Alpha(argb));
       SDL_Rect dst{x, y + (lineHeight - rendered->height) / 2, rendered->width, rendered->height};

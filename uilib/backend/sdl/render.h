@@ -11,12 +11,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../image_descriptor.h"
+#include "../shape_render.h"
+#include "../text_layout.h"
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
 
 namespace uilib::backend {
 
-class SdlRender final : public CRenderUI {
+class SdlRender final : public ShapeRender {
  public:
   explicit SdlRender(SDL_Renderer* renderer);
   ~SdlRender() override;
@@ -29,10 +32,6 @@ class SdlRender final : public CRenderUI {
   void Begin(const RECT& area);
 
   void FillRect(const RECT& rc, DWORD argb) override;
-  void FillRoundRect(const RECT& rc, int radius, DWORD argb) override;
-  void FillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) override;
-  void DrawRect(const RECT& rc, int size, DWORD argb) override;
-  void DrawRoundRect(const RECT& rc, int radius, int size, DWORD argb) override;
   bool DrawImage(const RECT& rc, LPCTSTR descriptor) override;
   void DrawText(const RECT& rc, LPCTSTR text, int font, DWORD argb, UINT style) override;
   SIZE MeasureText(LPCTSTR text, int font) override;
@@ -45,14 +44,6 @@ class SdlRender final : public CRenderUI {
     int width = 0;
     int height = 0;
   };
-  struct ImageDescriptor {
-    std::string file;
-    RECT source{0, 0, 0, 0};
-    RECT corner{0, 0, 0, 0};
-    RECT dest{0, 0, 0, 0};
-    bool hasDest = false;
-    int fade = 255;
-  };
   struct TextTexture {
     SDL_Texture* texture = nullptr;
     int width = 0;
@@ -62,10 +53,8 @@ class SdlRender final : public CRenderUI {
   const ImageDescriptor& Describe(const std::string& descriptor);
   const Image& LoadImage(const std::string& file);
   const TextTexture* RenderLine(const std::string& line, int font);
-  // Coverage of one corner (0 top left, 1 top right, 2 bottom left, 3 bottom
-  // right) of a disc (ring 0) or ring of `radius`, as a texture.
-  SDL_Texture* CornerTexture(int radius, int ring, int corner);
-  void DrawCorners(const RECT& rc, int radius, int ring, DWORD argb);
+  void DrawCorner(const RECT& place, const CornerShape& shape, DWORD argb) override;
+  SDL_Texture* CornerTexture(const CornerShape& shape);
   void ApplyClip();
   void SetColor(DWORD argb);
 
@@ -76,7 +65,7 @@ class SdlRender final : public CRenderUI {
   std::unordered_map<std::string, ImageDescriptor> descriptors_;
   std::unordered_map<std::string, Image> images_;
   std::unordered_map<std::string, TextTexture> texts_;
-  std::unordered_map<std::string, std::vector<std::string>> layouts_;
+  LayoutCache layouts_;
   std::map<std::tuple<int, int, int>, SDL_Texture*> corners_;
 };
 

@@ -1175,19 +1175,6 @@ BOOL GetCursorPos(POINT* point) {
   return TRUE;
 }
 
-BOOL PtInRect(const RECT* rect, POINT point) {
-  return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top && point.y < rect->bottom;
-}
-
-BOOL OffsetRect(RECT* rect, int dx, int dy) {
-  if (!rect) return FALSE;
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
-  return TRUE;
-}
-
 // Regions are table entries addressed by never-reused handles, so deleting
 // one twice, or one a window took, is harmless.
 namespace {
