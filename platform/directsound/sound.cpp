@@ -109,11 +109,18 @@ class Device {
     return sound_;
   }
 
+  // The primary buffer mixes secondary buffers of any format, so its own is
+  // a preference: one that it refuses while it plays is set with the
+  // primary buffer stopped, which then plays on.
   bool SetFormat(const WaveFormat& format) {
     std::lock_guard lock(mutex_);
     if (!primary_) return sound_ != nullptr;  // the device converts on its own
     const WAVEFORMATEX wave = WaveOf(format);
-    return SUCCEEDED(primary_->SetFormat(&wave));
+    if (SUCCEEDED(primary_->SetFormat(&wave))) return true;
+    primary_->Stop();
+    const bool set = SUCCEEDED(primary_->SetFormat(&wave));
+    StartMixing();
+    return set;
   }
 
   void Attach(SoundBufferState* buffer) {
