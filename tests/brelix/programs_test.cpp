@@ -17,6 +17,7 @@
 #include "fixture_writers.h"
 #include "platform/dynlib.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/text.h"
 #include "support/http_test_server.h"
@@ -190,10 +191,13 @@ TEST(BrelixInfo, UninspectableLocationsSayWhyAndExitWith1) {
   const std::string good = dir.Write("good.mp3", Frames(Header("FFFB9064"), 417, 3));
   const std::string cut = dir.Write("cut.mp3", Header("FFFB9064").substr(0, 3));
   const std::string bare = dir.Write("bare.mp3", Header("FFFB9064"));
-  std::vector<std::string> locations = {good, text, dir.Path("missing.mp3"), cut, bare};
+  const std::string folder = dir.Path("舞曲.mp3");
+  ASSERT_TRUE(platform::CreateFolders(folder, nullptr));
+  std::vector<std::string> locations = {good, text, dir.Path("missing.mp3"), cut, bare, folder};
   std::string expected = "brelix-info: " + text + ": no MPEG audio frame found\nbrelix-info: " +
                          dir.Path("missing.mp3") + ": cannot open: No such file or directory\nbrelix-info: " + cut +
-                         ": no MPEG audio frame found\nbrelix-info: " + bare + ": no MPEG audio frame found\n";
+                         ": no MPEG audio frame found\nbrelix-info: " + bare + ": no MPEG audio frame found\n" +
+                         "brelix-info: " + folder + ": a folder, not a regular file\n";
 #ifndef _WIN32  // FIFOs and device files
   const std::string fifo = dir.Path("fifo.mp3");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);

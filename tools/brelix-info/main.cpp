@@ -216,9 +216,10 @@ std::string WhyNotOpened(const char* location, uint64_t startMs) {
 // What a local path names when that is not a regular file ("a FIFO"); null
 // for a regular file or a path that cannot be looked at.
 const char* NotARegularFile(const char* path) {
+  // The seam reads any name (UTF-8 or the ANSI code page on Windows).
+  if (platform::DirectoryExists(path)) return "a folder";
   std::error_code error;
   switch (std::filesystem::status(path, error).type()) {
-    case std::filesystem::file_type::directory: return "a folder";
     case std::filesystem::file_type::fifo: return "a FIFO";
     case std::filesystem::file_type::socket: return "a socket";
     case std::filesystem::file_type::character:
