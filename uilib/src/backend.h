@@ -5,7 +5,20 @@
 
 #include "uilib/ui_manager.h"
 #include "uilib/ui_render.h"
+#include "uilib/ui_window.h"
 #include "uilib/win_types.h"
+
+// Reaches the protected parts of CWindowWnd for the window procedure.
+struct UIWindowAccess {
+  static LRESULT Handle(CWindowWnd* window, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return window->HandleMessage(uMsg, wParam, lParam);
+  }
+  static void SetHandle(CWindowWnd* window, HWND hWnd) { window->m_hWnd = hWnd; }
+  static void Final(CWindowWnd* window, HWND hWnd) {
+    window->m_hWnd = nullptr;
+    window->OnFinalMessage(hWnd);
+  }
+};
 
 namespace uilib::backend {
 

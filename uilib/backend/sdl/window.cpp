@@ -21,18 +21,6 @@
 #include "uilib/ui_window.h"
 #include "uilib/win_api.h"
 
-// Reaches the protected parts of CWindowWnd for the window procedure.
-struct UIWindowAccess {
-  static LRESULT Handle(CWindowWnd* window, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    return window->HandleMessage(uMsg, wParam, lParam);
-  }
-  static void SetHandle(CWindowWnd* window, HWND hWnd) { window->m_hWnd = hWnd; }
-  static void Final(CWindowWnd* window, HWND hWnd) {
-    window->m_hWnd = nullptr;
-    window->OnFinalMessage(hWnd);
-  }
-};
-
 namespace uilib::backend {
 
 namespace {
@@ -701,10 +689,6 @@ using uilib::backend::WindowRecord;
 
 // --- CWindowWnd -----------------------------------------------------------------
 
-HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, const RECT& rc, HMENU menu) {
-  return Create(parent, name, style, exStyle, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, menu);
-}
-
 HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, int x, int y, int cx, int cy, HMENU) {
   using namespace uilib::backend;
   if (m_hWnd || !EnsureVideo()) return nullptr;
@@ -774,10 +758,6 @@ HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, i
   return hWnd;
 }
 
-void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
-  ::ShowWindow(m_hWnd, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
-}
-
 UINT CWindowWnd::DoModal() {
   using namespace uilib::backend;
   HWND self = m_hWnd;
@@ -829,29 +809,10 @@ void CWindowWnd::CenterWindow(HWND centerOn) {
   SDL_SetWindowPosition(record->window, left, top);
 }
 
-void CWindowWnd::SetIcon(UINT resourceId) {
-  HICON icon = LoadIcon(nullptr, MAKEINTRESOURCE(static_cast<int>(resourceId)));
-  if (!icon) return;
-  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
-
 void CWindowWnd::ResizeClient(int cx, int cy) {
   WindowRecord* record = FindRecord(m_hWnd);
   if (!record) return;
   uilib::backend::Resize(*record, cx < 0 ? record->width : cx, cy < 0 ? record->height : cy);
-}
-
-LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return ::SendMessage(m_hWnd, uMsg, wParam, lParam);
-}
-
-BOOL CWindowWnd::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return ::PostMessage(m_hWnd, uMsg, wParam, lParam);
-}
-
-LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProc(m_hWnd, uMsg, wParam, lParam);
 }
 
 LRESULT CWindowWnd::DefWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {

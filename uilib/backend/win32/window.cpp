@@ -17,18 +17,6 @@
 #include "uilib/win_api.h"
 #include "win32_backend.h"
 
-// Reaches the protected parts of CWindowWnd for the window procedure.
-struct UIWindowAccess {
-  static LRESULT Handle(CWindowWnd* window, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    return window->HandleMessage(uMsg, wParam, lParam);
-  }
-  static void SetHandle(CWindowWnd* window, HWND hWnd) { window->m_hWnd = hWnd; }
-  static void Final(CWindowWnd* window, HWND hWnd) {
-    window->m_hWnd = nullptr;
-    window->OnFinalMessage(hWnd);
-  }
-};
-
 namespace uilib::backend {
 
 namespace {
@@ -428,10 +416,6 @@ using uilib::backend::WindowRecord;
 
 // --- CWindowWnd -----------------------------------------------------------------
 
-HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, const RECT& rc, HMENU menu) {
-  return Create(parent, name, style, exStyle, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, menu);
-}
-
 HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, int x, int y, int cx, int cy, HMENU) {
   using namespace uilib::backend;
   if (m_hWnd || !EnsureWindowing()) return nullptr;
@@ -466,10 +450,6 @@ HWND CWindowWnd::Create(HWND parent, LPCTSTR name, DWORD style, DWORD exStyle, i
   ::SetWindowPos(hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (style & WS_VISIBLE) ::ShowWindow(hWnd, SW_SHOW);
   return hWnd;
-}
-
-void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
-  ::ShowWindow(m_hWnd, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
 }
 
 UINT CWindowWnd::DoModal() {
@@ -519,13 +499,6 @@ void CWindowWnd::CenterWindow(HWND centerOn) {
   ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CWindowWnd::SetIcon(UINT resourceId) {
-  HICON icon = LoadIcon(nullptr, MAKEINTRESOURCE(static_cast<int>(resourceId)));
-  if (!icon) return;
-  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
-
 void CWindowWnd::ResizeClient(int cx, int cy) {
   RECT client;
   RECT bounds;
@@ -536,18 +509,6 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
   const int width = (cx < 0 ? client.right : cx) + frameWidth;
   const int height = (cy < 0 ? client.bottom : cy) + frameHeight;
   ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return ::SendMessage(m_hWnd, uMsg, wParam, lParam);
-}
-
-BOOL CWindowWnd::PostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return ::PostMessage(m_hWnd, uMsg, wParam, lParam);
-}
-
-LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProc(m_hWnd, uMsg, wParam, lParam);
 }
 
 LRESULT CWindowWnd::DefWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
