@@ -4,9 +4,11 @@
 cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll user32.dll gdi32.dll shell32.dll advapi32.dll ole32.dll oleaut32.dll msvcrt.dll
     wininet.dll ws2_32.dll dsound.dll winmm.dll comctl32.dll gdiplus.dll uxtheme.dll version.dll)
-file(GLOB_RECURSE binaries ${FOLDER}/*.exe ${FOLDER}/*.dll)
-# The skin archive and the catalogue keep their .dll names but are no programs.
-list(FILTER binaries EXCLUDE REGEX "/skin/|/datams\\.dll$")
+# The programs stand at the top of the folder; the catalogue there, the skin
+# archive in skin/ and the player's downloads in cache/ keep .dll names but
+# are no programs.
+file(GLOB binaries ${FOLDER}/*.exe ${FOLDER}/*.dll)
+list(FILTER binaries EXCLUDE REGEX "/datams\\.dll$")
 foreach(binary IN LISTS binaries)
   execute_process(COMMAND ${OBJDUMP} -p ${binary} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
